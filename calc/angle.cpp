@@ -1,0 +1,96 @@
+// Angle conversions and the trigonometric values the main window shows.
+#include "calc/angle.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+
+#include "calc/elementary.h"
+#include "calc/number_text.h"
+
+namespace trigora::calc {
+
+namespace {
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+} // namespace
+
+double DegreesToRadians(double degrees) { return degrees * ANGLE_PI / 180; }
+
+double RadiansToDegrees(double radians) { return radians * 180 / ANGLE_PI; }
+
+double DmsToDegrees(double degrees, double minutes, double seconds) {
+    return degrees + minutes / 60 + seconds / 3600;
+}
+
+Result MakeResult(double value) { return {value, FormatResult(value)}; }
+
+Dms DegreesToDms(double degrees) {
+    const std::optional<int32_t> whole = WholePartTowardZero(degrees);
+    if (!whole) {
+        return {MakeResult(kNaN), MakeResult(kNaN), MakeResult(kNaN)};
+    }
+    int64_t d = *whole;
+    const double rest = degrees - static_cast<double>(d);
+    // |rest| < 1, so the minutes always fit.
+    int64_t m = *WholePartTowardZero(rest * 60);
+    double s = RoundToPlaces(rest * 3600 - static_cast<double>(m) * 60, 9);
+    // A residue of the other sign is left over only when a whole part was snapped to the next
+    // whole number; it lies below the snap's 1e-12 and is not worth showing.
+    if ((degrees > 0 && s < 0) || (degrees < 0 && s > 0)) {
+        s = 0;
+    }
+    const int sign = degrees < 0 ? -1 : 1;
+    if (std::fabs(s) >= 60) {
+        s -= 60 * sign;
+        m += sign;
+    }
+    if (m * sign >= 60) {
+        m -= 60 * sign;
+        d += sign;
+    }
+    if (d > INT32_MAX || d < INT32_MIN) {
+        return {MakeResult(kNaN), MakeResult(kNaN), MakeResult(kNaN)};
+    }
+    return {MakeResult(static_cast<double>(d)), MakeResult(static_cast<double>(m)), MakeResult(s)};
+}
+
+FunctionResults FunctionValues(double radians) {
+    const double s = AccurateSin(radians);
+    const double c = AccurateCos(radians);
+    // NaN compares false, so a NaN angle gives NaN quotients ("超出定义"), not the infinite message.
+    const double tg = std::fabs(c) < NEAR_ZERO ? kInfinity : s / c;
+    const double ctg = std::fabs(s) < NEAR_ZERO ? kInfinity : c / s;
+    return {MakeResult(s), MakeResult(c), MakeResult(tg), MakeResult(ctg)};
+}
+
+InverseResults InverseValues(double v) {
+    double arcsin = kNaN;
+    double arccos = kNaN;
+    double arctg = 0;
+    double arcctg = ANGLE_HALF_PI;
+    if (std::isnan(v)) {
+        arctg = kNaN;
+        arcctg = kNaN;
+    } else if (std::fabs(v) < NEAR_ZERO) {
+        arcsin = 0;
+        arccos = ANGLE_HALF_PI;
+    } else {
+        if (v >= -1 && v <= 1) {
+            if (v == 1 || v == -1) {
+                arcsin = v * ANGLE_HALF_PI;
+            } else {
+                arcsin = AccurateAtan(v / AccurateSqrt(1 - v * v));
+            }
+            arccos = ANGLE_HALF_PI - arcsin;
+        }
+        arctg = AccurateAtan(v);
+        arcctg = ANGLE_HALF_PI - arctg;
+    }
+    return {MakeResult(arcsin), MakeResult(arccos), MakeResult(arctg), MakeResult(arcctg)};
+}
+
+} // namespace trigora::calc
