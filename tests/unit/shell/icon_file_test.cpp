@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <random>
 #include <vector>
 
@@ -80,6 +81,8 @@ struct SearchCase {
     int width;
     int expected;
 };
+
+void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }
 
 class IconSearch : public testing::TestWithParam<SearchCase> {};
 
@@ -160,6 +163,8 @@ struct BadCase {
     const char* name;
     void (*spoil)(Bytes&); // applied to a good two-entry file; the width-16 search must then fail
 };
+
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
 
 class MalformedIco : public testing::TestWithParam<BadCase> {};
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace trigora {
@@ -23,6 +24,8 @@ struct TipCase {
     std::string text;
     std::string expected;
 };
+
+void PrintTo(const TipCase& c, std::ostream* os) { *os << c.name; }
 
 class TrayTip : public testing::TestWithParam<TipCase> {};
 
