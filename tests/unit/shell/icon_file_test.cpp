@@ -82,7 +82,9 @@ struct SearchCase {
     int expected;
 };
 
-void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SearchCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class IconSearch : public testing::TestWithParam<SearchCase> {};
 
@@ -164,7 +166,9 @@ struct BadCase {
     void (*spoil)(Bytes&); // applied to a good two-entry file; the width-16 search must then fail
 };
 
-void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class MalformedIco : public testing::TestWithParam<BadCase> {};
 

@@ -25,7 +25,9 @@ struct TipCase {
     std::string expected;
 };
 
-void PrintTo(const TipCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TipCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TrayTip : public testing::TestWithParam<TipCase> {};
 
