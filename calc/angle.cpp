@@ -18,15 +18,21 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 } // namespace
 
-double DegreesToRadians(double degrees) { return degrees * ANGLE_PI / 180; }
+double DegreesToRadians(double degrees) {
+    return degrees * ANGLE_PI / 180;
+}
 
-double RadiansToDegrees(double radians) { return radians * 180 / ANGLE_PI; }
+double RadiansToDegrees(double radians) {
+    return radians * 180 / ANGLE_PI;
+}
 
 double DmsToDegrees(double degrees, double minutes, double seconds) {
     return degrees + minutes / 60 + seconds / 3600;
 }
 
-Result MakeResult(double value) { return {value, FormatResult(value)}; }
+Result MakeResult(double value) {
+    return {value, FormatResult(value)};
+}
 
 Dms DegreesToDms(double degrees) {
     const std::optional<int32_t> whole = WholePartTowardZero(degrees);
@@ -34,10 +40,10 @@ Dms DegreesToDms(double degrees) {
         return {MakeResult(kNaN), MakeResult(kNaN), MakeResult(kNaN)};
     }
     int64_t d = *whole;
-    const double rest = degrees - static_cast<double>(d);
+    const double rest = degrees - *whole;
     // |rest| < 1, so the minutes always fit.
     int64_t m = *WholePartTowardZero(rest * 60);
-    double s = RoundToPlaces(rest * 3600 - static_cast<double>(m) * 60, 9);
+    double s = RoundToPlaces(rest * 3600 - static_cast<int32_t>(m) * 60.0, 9);
     // A residue of the other sign is left over only when a whole part was snapped to the next
     // whole number; it lies below the snap's 1e-12 and is not worth showing.
     if ((degrees > 0 && s < 0) || (degrees < 0 && s > 0)) {
@@ -55,7 +61,7 @@ Dms DegreesToDms(double degrees) {
     if (d > INT32_MAX || d < INT32_MIN) {
         return {MakeResult(kNaN), MakeResult(kNaN), MakeResult(kNaN)};
     }
-    return {MakeResult(static_cast<double>(d)), MakeResult(static_cast<double>(m)), MakeResult(s)};
+    return {MakeResult(static_cast<int32_t>(d)), MakeResult(static_cast<int32_t>(m)), MakeResult(s)};
 }
 
 FunctionResults FunctionValues(double radians) {

@@ -27,10 +27,23 @@ constexpr double kQuarterPi = 7.85398163397448278999e-01; // 0x3FE921FB54442D18
 
 constexpr uint64_t kTopBit = uint64_t{1} << 63;
 
-uint64_t Bits(double x) { return std::bit_cast<uint64_t>(x); }
+uint64_t Bits(double x) {
+    return std::bit_cast<uint64_t>(x);
+}
 
 // 2^k for -1022 <= k <= 1023.
-double Pow2(int k) { return std::bit_cast<double>(static_cast<uint64_t>(k + 1023) << 52); }
+double Pow2(int k) {
+    return std::bit_cast<double>(static_cast<uint64_t>(k + 1023) << 52);
+}
+
+// An integer below 2^53 as a double through SSE2 alone: the 32-bit compilers convert 64-bit
+// integers on the x87, whose precision setting is not ours to rely on.
+double FromInteger(uint64_t a) {
+    constexpr double kTwo52 = 4503599627370496.0;
+    const double low =
+        std::bit_cast<double>(0x4330000000000000ull | (a & ((uint64_t{1} << 52) - 1))) - kTwo52;
+    return (a >> 52) != 0 ? low + kTwo52 : low;
+}
 
 // 32 bits of 2/pi starting at bit position p (bit 1 is the first after the point; there are only
 // zeros before it).
@@ -142,10 +155,9 @@ Reduced Reduce(double x) {
     }
     // Three exact 53-bit pieces of the fraction, then times pi/2 in double-double.
     const int scale = top - 52 - kFractionBits;
-    const double d1 = static_cast<double>(ExtractBits(fraction, kWindowWords, top - 52, 53)) * Pow2(scale);
-    const double d2 = static_cast<double>(ExtractBits(fraction, kWindowWords, top - 105, 53)) * Pow2(scale - 53);
-    const double d3 =
-        static_cast<double>(ExtractBits(fraction, kWindowWords, top - 158, 53)) * Pow2(scale - 106);
+    const double d1 = FromInteger(ExtractBits(fraction, kWindowWords, top - 52, 53)) * Pow2(scale);
+    const double d2 = FromInteger(ExtractBits(fraction, kWindowWords, top - 105, 53)) * Pow2(scale - 53);
+    const double d3 = FromInteger(ExtractBits(fraction, kWindowWords, top - 158, 53)) * Pow2(scale - 106);
     double hi = 0;
     double err = 0;
     TwoProduct(d1, kHalfPiHi, hi, err);
@@ -192,7 +204,9 @@ double KernelCos(double x, double y) {
     return w + (((1.0 - w) - hz) + (z * r - x * y));
 }
 
-bool IsFinite(double x) { return (Bits(x) & ~kTopBit) < 0x7FF0000000000000ull; }
+bool IsFinite(double x) {
+    return (Bits(x) & ~kTopBit) < 0x7FF0000000000000ull;
+}
 
 } // namespace
 
@@ -260,7 +274,7 @@ double AccurateAtan(double x) {
         return negative ? -v : v;
     }
     int id = -1;
-    if (magnitude < 0x3FDC000000000000ull) { // |x| < 0.4375
+    if (magnitude < 0x3FDC000000000000ull) {     // |x| < 0.4375
         if (magnitude < 0x3E40000000000000ull) { // |x| < 2^-27: atan x = x to the last bit
             return x;
         }

@@ -143,7 +143,9 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
 // "something non-zero follows", which one more digit 1 stands for exactly.
 constexpr int kMaxDigits = 800;
 
-double FromBits(uint64_t bits) { return std::bit_cast<double>(bits); }
+double FromBits(uint64_t bits) {
+    return std::bit_cast<double>(bits);
+}
 
 // The double nearest to digits x 10^exp10, where digits is a decimal digit string without
 // leading zeros.
@@ -221,9 +223,13 @@ double DecimalToDouble(const std::string& digits, int64_t exp10) {
     return FromBits((static_cast<uint64_t>(biased) << 52) | (mant & ((uint64_t{1} << 52) - 1)));
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 constexpr uint64_t kTen12 = 1000000000000ull;
 constexpr uint64_t kTen13 = 10000000000000ull;
@@ -319,10 +325,10 @@ double ParseNumber(std::string_view text) {
         ++p;
     }
 
-    std::string digits;     // significant digits, no leading zeros
-    int64_t exp10 = 0;      // value = digits x 10^exp10
+    std::string digits; // significant digits, no leading zeros
+    int64_t exp10 = 0;  // value = digits x 10^exp10
     bool anyDigit = false;
-    bool sticky = false;    // a non-zero digit beyond kMaxDigits
+    bool sticky = false; // a non-zero digit beyond kMaxDigits
     bool afterPoint = false;
     for (; p != end; ++p) {
         if (*p == '.' && !afterPoint) {
@@ -472,9 +478,13 @@ std::optional<int32_t> ToInt32(double whole) {
 
 } // namespace
 
-std::optional<int32_t> WholePartTowardZero(double x) { return ToInt32(std::trunc(NearWholeSnap(x))); }
+std::optional<int32_t> WholePartTowardZero(double x) {
+    return ToInt32(std::trunc(NearWholeSnap(x)));
+}
 
-std::optional<int32_t> WholePartDown(double x) { return ToInt32(std::floor(NearWholeSnap(x))); }
+std::optional<int32_t> WholePartDown(double x) {
+    return ToInt32(std::floor(NearWholeSnap(x)));
+}
 
 double PowerOfTen(int32_t n) {
     if (n >= 0 && n <= 22) {

@@ -1,4 +1,5 @@
-// FormatNumber against the Windows C runtime's own "%.13g", and the sin/cos figures the shipped program must show.
+// FormatNumber against the Windows C runtime's own "%.13g", and the sin/cos figures the shipped program must
+// show.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -32,7 +33,9 @@ SnprintfFn MsvcrtSnprintf() {
     return reinterpret_cast<SnprintfFn>(reinterpret_cast<void*>(GetProcAddress(msvcrt, "_snprintf")));
 }
 
-double FromBits(uint64_t bits) { return std::bit_cast<double>(bits); }
+double FromBits(uint64_t bits) {
+    return std::bit_cast<double>(bits);
+}
 
 void AddWithNeighbours(std::vector<double>& out, double x, int steps) {
     out.push_back(x);
@@ -110,13 +113,13 @@ TEST(FormatReference, MatchesMsvcrtOnAMillionDoubles) {
         ++compared;
         if (actual != expected) {
             if (++differences <= 20) {
-                ADD_FAILURE() << "bits 0x" << std::hex << std::bit_cast<uint64_t>(x) << ": FormatNumber gives "
-                              << actual << ", msvcrt " << expected;
+                ADD_FAILURE() << "bits 0x" << std::hex << std::bit_cast<uint64_t>(x)
+                              << ": FormatNumber gives " << actual << ", msvcrt " << expected;
             }
         }
     }
-    std::printf("FormatNumber compared with msvcrt _snprintf(\"%%.13g\") on %d doubles: %d differ\n", compared,
-                differences);
+    std::printf("FormatNumber compared with msvcrt _snprintf(\"%%.13g\") on %d doubles: %d differ\n",
+                compared, differences);
     EXPECT_GE(compared, 1000000);
     EXPECT_EQ(differences, 0);
 }
