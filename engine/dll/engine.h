@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "look.h"
 #include "skin_model.h"
@@ -82,6 +83,9 @@ bool AeroOn();
 const AeroParams& Aero();
 HMODULE EngineModule();
 void SetEngineModule(HMODULE module);
+
+// Every window the engine has subclassed, alive.
+std::vector<std::shared_ptr<Skinned>> SkinnedWindows();
 
 // Calls the window's own procedure; the record may be dead afterwards.
 LRESULT CallOld(Skinned& w, UINT msg, WPARAM wp, LPARAM lp);

@@ -1,0 +1,116 @@
+// The five exports of Pelk.dll: the skin file beside the library, then the engine behind it.
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine.h"
+#include "skin_reader.h"
+
+namespace {
+
+// A skin file is small; anything far bigger than the largest possible one is refused unread.
+constexpr DWORD kMaxFileBytes = 16u << 20;
+
+std::wstring SkinPathBesideModule() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(pelk::EngineModule(), path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) {
+            return {};
+        }
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    auto slash = path.find_last_of(L"\\/");
+    path.resize(slash == std::wstring::npos ? 0 : slash + 1);
+    return path + L"skinh.she";
+}
+
+bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>* bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool ok = false;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file, &size) && size.QuadPart <= kMaxFileBytes) {
+        bytes->resize(static_cast<std::size_t>(size.QuadPart));
+        DWORD got = 0;
+        ok = bytes->empty() ||
+             (ReadFile(file, bytes->data(), static_cast<DWORD>(bytes->size()), &got, nullptr) && got == bytes->size());
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+int Clamp(int v, int lo, int hi) { return std::min(std::max(v, lo), hi); }
+
+} // namespace
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        pelk::SetEngineModule(module);
+        DisableThreadLibraryCalls(module);
+    }
+    return TRUE;
+}
+
+int __stdcall SkinH_Attach() {
+    try {
+        std::vector<std::uint8_t> bytes;
+        if (!ReadWholeFile(SkinPathBesideModule(), &bytes)) {
+            return 0;
+        }
+        auto result = trigora::skin::ReadSkinFile(bytes);
+        if (!result.skin) {
+            return 0; // refused: the windows keep the look they have
+        }
+        pelk::AttachSkin(std::move(*result.skin));
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int __stdcall SkinH_AdjustHSV(int hue, int saturation, int brightness) {
+    try {
+        pelk::AdjustHsv(Clamp(hue, -180, 180), Clamp(saturation, -100, 100), Clamp(brightness, -100, 100));
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int __stdcall SkinH_SetMenuAlpha(int alpha) {
+    pelk::SetMenuAlpha(Clamp(alpha, 0, 255));
+    return 1;
+}
+
+int __stdcall SkinH_SetAero(int on) {
+    try {
+        pelk::SetAero(on != 0);
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int __stdcall SkinH_AdjustAero(int alpha, int brightness, int sharpness, int size, int r, int g, int b) {
+    try {
+        pelk::AdjustAero({Clamp(alpha, 0, 255), Clamp(brightness, 0, 255), Clamp(sharpness, 0, 12), Clamp(size, 0, 18),
+                          Clamp(r, 0, 255), Clamp(g, 0, 255), Clamp(b, 0, 255)});
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+} // extern "C"
