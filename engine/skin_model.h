@@ -101,14 +101,16 @@ struct Metrics {
 };
 
 struct CaptionLook {
-    Image bar;    // stretched across the caption; nine-grid for rounded top corners
+    // The whole top of the window: full width, frameWidth + captionHeight high (the top frame
+    // band is part of it), nine-grid so rounded top corners keep their shape.
+    Image bar;
     Rgb text;     // title text
     friend bool operator==(const CaptionLook&, const CaptionLook&) = default;
 };
 
 struct FrameLook {
     // Nine-grid images whose margins are the frame width; the painter uses the left, right
-    // and bottom bands (the caption bar covers the top).
+    // and bottom bands below the caption bar (which covers the top band).
     Image active;
     Image inactive;
     friend bool operator==(const FrameLook&, const FrameLook&) = default;
