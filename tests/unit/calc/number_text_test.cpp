@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -272,25 +274,50 @@ TEST(FormatResult, WritesTheMessagesForInfinitiesAndNaN) {
     EXPECT_EQ(FormatNumber(kInf), "无穷数...！");
 }
 
-// glibc's exact "%.12e" (13 significant digits) with the exponent widened to three digits, the
-// form FormatNumber writes for large and small values.
-std::string GlibcExponentForm(double x) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.12e", x);
-    return buffer;
+// |x| rounded to 13 significant digits, half away from zero, from glibc's exact decimal
+// expansion: the digits, then "e" and the exponent, a text strtod reads.
+std::string RoundedTo13Digits(double x) {
+    static char buffer[1200];
+    std::snprintf(buffer, sizeof buffer, "%.1100e", std::fabs(x));
+    std::string digits = std::string(1, buffer[0]) + std::string(buffer + 2, 13); // 14 digits
+    int exponent = std::atoi(std::strchr(buffer, 'e') + 1);
+    const bool up = digits[13] >= '5'; // the expansion is exact: a 5 is at least half
+    digits.pop_back();
+    if (up) {
+        int i = 12;
+        while (i >= 0 && digits[i] == '9') {
+            digits[i--] = '0';
+        }
+        if (i < 0) {
+            digits.insert(digits.begin(), '1');
+            digits.pop_back();
+            ++exponent;
+        } else {
+            ++digits[i];
+        }
+    }
+    return digits + "e" + std::to_string(exponent - 12);
 }
 
 TEST(FormatNumber, RoundTripsToTheValueRoundedToThirteenDigits) {
     std::mt19937_64 random(17);
-    for (int i = 0; i < 200000; ++i) {
-        const double x = std::bit_cast<double>(random() & 0xFFEFFFFFFFFFFFFFull);
+    std::vector<double> cases;
+    for (int i = 0; i < 60000; ++i) {
+        cases.push_back(std::bit_cast<double>(random() & 0x7FEFFFFFFFFFFFFFull));
+    }
+    // Exact halves, where the direction of rounding shows.
+    for (int i = 0; i < 10000; ++i) {
+        const uint64_t q = 1000000000000ull + random() % 9000000000000ull;
+        cases.push_back(static_cast<double>(q) + 0.5);
+        cases.push_back(static_cast<double>(q * 10 + 5) * 1024);
+    }
+    for (double x : cases) {
         if (x == 0) {
             continue;
         }
-        // glibc rounds exact halves to even and FormatNumber away from zero; a random double of
-        // 53 bits is never such a half, so the two roundings agree.
-        const double rounded = std::strtod(GlibcExponentForm(x).c_str(), nullptr);
+        const double rounded = std::strtod(RoundedTo13Digits(x).c_str(), nullptr);
         ASSERT_EQ(Bits(ParseNumber(FormatNumber(x))), Bits(rounded)) << FormatNumber(x);
+        ASSERT_EQ(Bits(ParseNumber(FormatNumber(-x))), Bits(-rounded)) << FormatNumber(-x);
     }
 }
 
