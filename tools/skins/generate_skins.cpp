@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <set>
@@ -61,17 +62,21 @@ Bytes MakeStoredFile(const skintool::SkinSource& src, unsigned seed) {
             throw std::runtime_error(who + "cannot pad the content to " + std::to_string(src.expandedSize));
         }
         Bytes stream = hostlzma::Encode(*content);
-        if (stream.size() <= target) {
+        if (std::getenv("SKIN_GEN_TRACE")) {
+            std::cerr << who << "filler " << filler << " -> " << stream.size() << " of " << target << "\n";
+        }
+        const std::size_t size = stream.size();
+        if (size <= target) {
             best = std::move(stream);
             if (target - best.size() <= 16) {
                 break;
             }
         } else if (filler == 0) {
-            throw std::runtime_error(who + "compressed content is " + std::to_string(stream.size()) +
+            throw std::runtime_error(who + "compressed content is " + std::to_string(size) +
                                      " bytes, more than the stored size allows (" + std::to_string(target) + ")");
         }
         // Filler costs about a byte per byte; step towards the target from below.
-        const long gap = static_cast<long>(target) - static_cast<long>(stream.size());
+        const long gap = static_cast<long>(target) - static_cast<long>(size);
         const long step = gap > 0 ? gap - 4 : gap - 8;
         const long next = static_cast<long>(filler) + (step == 0 ? 1 : step);
         filler = static_cast<std::size_t>(std::clamp(next, 0L, static_cast<long>(room)));
