@@ -34,7 +34,7 @@ const Entry kCatalogue[29] = {
 };
 
 Bytes Load(int index) {
-    char leaf[16];
+    char leaf[24];
     std::snprintf(leaf, sizeof leaf, "/%02d.she", index);
     std::ifstream in(std::string(TRIGORA_SKIN_DIR) + leaf, std::ios::binary);
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
