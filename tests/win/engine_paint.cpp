@@ -1,0 +1,722 @@
+// Pelk.dll on a live window under a real desktop: what the screen shows before and after a skin.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "skin_reader.h"
+
+namespace {
+
+using trigora::skin::Image;
+using trigora::skin::Rgb;
+using trigora::skin::Skin;
+
+// ---- the engine, loaded from a private folder that also holds its current skin file ----
+
+struct Engine {
+    HMODULE dll = nullptr;
+    std::wstring folder;
+    int(__stdcall* adjustHsv)(int, int, int) = nullptr;
+    int(__stdcall* setMenuAlpha)(int) = nullptr;
+    int(__stdcall* setAero)(int) = nullptr;
+    int(__stdcall* adjustAero)(int, int, int, int, int, int, int) = nullptr;
+    int(__stdcall* attach)() = nullptr;
+};
+Engine g_engine;
+
+std::wstring BuildDir() {
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring exe(path, n);
+    // <build>/wintests/engine_paint.exe
+    exe.resize(exe.find_last_of(L'\\'));
+    exe.resize(exe.find_last_of(L'\\'));
+    return exe;
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path) {
+    std::vector<std::uint8_t> bytes;
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) {
+        return bytes;
+    }
+    DWORD size = GetFileSize(f, nullptr);
+    bytes.resize(size);
+    DWORD got = 0;
+    ReadFile(f, bytes.data(), size, &got, nullptr);
+    bytes.resize(got);
+    CloseHandle(f);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD put = 0;
+    bool ok = bytes.empty() || WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+    CloseHandle(f);
+    return ok && put == bytes.size();
+}
+
+std::vector<std::uint8_t> StoredSkin(int index) {
+    wchar_t name[32];
+    wsprintfW(name, L"\\gen\\skins\\%02d.she", index);
+    return ReadFileBytes(BuildDir() + name);
+}
+
+Skin DecodedSkin(int index) {
+    auto result = trigora::skin::ReadSkinFile(StoredSkin(index));
+    EXPECT_TRUE(result.skin.has_value()) << result.error;
+    return result.skin ? *result.skin : Skin{};
+}
+
+void PutSkinFile(const std::vector<std::uint8_t>& bytes) {
+    ASSERT_TRUE(WriteFileBytes(g_engine.folder + L"\\skinh.she", bytes));
+}
+
+// ---- the test host: a captioned window with a push button, a label of its own class and an edit ----
+
+constexpr int kHostX = 150, kHostY = 120, kHostW = 420, kHostH = 300;
+constexpr UINT kPopMenu = WM_APP + 1;
+constexpr UINT_PTR kMenuTimer = 7;
+
+struct Host {
+    HWND window = nullptr;
+    HWND button = nullptr;
+    HWND label = nullptr;
+    HWND edit = nullptr;
+    bool closed = false;
+};
+Host g_host;
+
+struct MenuProbe {
+    int ticks = 0;
+    HWND window = nullptr;
+    BYTE alpha = 0;
+    DWORD layeredFlags = 0;
+    bool layered = false;
+    COLORREF background = 0; // an unselected item, away from its text
+    COLORREF selected = 0;   // the first item once the keyboard selected it
+    RECT rect{};
+};
+MenuProbe g_menu;
+
+// Paints like the program's own labels: the colours come from the parent, as a static's do.
+LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        auto brush = reinterpret_cast<HBRUSH>(
+            SendMessageW(GetParent(hwnd), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)));
+        RECT rc;
+        GetClientRect(hwnd, &rc);
+        FillRect(dc, &rc, brush != nullptr ? brush : GetSysColorBrush(COLOR_BTNFACE));
+        SetBkMode(dc, TRANSPARENT);
+        DrawTextW(dc, L"标签", -1, &rc, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void ProbeMenu(HWND host) {
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    if (menu == nullptr || !IsWindowVisible(menu)) {
+        return;
+    }
+    ++g_menu.ticks;
+    if (g_menu.ticks == 3) {
+        g_menu.window = menu;
+        GetWindowRect(menu, &g_menu.rect);
+        g_menu.layered = (GetWindowLongW(menu, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
+        GetLayeredWindowAttributes(menu, nullptr, &g_menu.alpha, &g_menu.layeredFlags);
+        HDC screen = GetDC(nullptr);
+        g_menu.background = GetPixel(screen, g_menu.rect.right - 8, g_menu.rect.top + 12);
+        ReleaseDC(nullptr, screen);
+        INPUT in[2]{};
+        in[0].type = in[1].type = INPUT_KEYBOARD;
+        in[0].ki.wVk = in[1].ki.wVk = VK_DOWN;
+        in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, in, sizeof(INPUT));
+    } else if (g_menu.ticks == 6) {
+        HDC screen = GetDC(nullptr);
+        g_menu.selected = GetPixel(screen, g_menu.rect.right - 8, g_menu.rect.top + 12);
+        ReleaseDC(nullptr, screen);
+        KillTimer(host, kMenuTimer);
+        EndMenu();
+    }
+}
+
+LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case kPopMenu: {
+        HMENU menu = CreatePopupMenu();
+        AppendMenuW(menu, MF_STRING, 1, L"显示菜单透明度");
+        AppendMenuW(menu, MF_STRING | MF_CHECKED, 2, L"选择时效果");
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu, MF_STRING | MF_GRAYED, 3, L"禁止时效果");
+        SetTimer(hwnd, kMenuTimer, 100, nullptr);
+        SetForegroundWindow(hwnd);
+        TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD, kHostX + 40, kHostY + 60, 0, hwnd, nullptr);
+        KillTimer(hwnd, kMenuTimer);
+        DestroyMenu(menu);
+        return 0;
+    }
+    case WM_TIMER:
+        if (wp == kMenuTimer) {
+            ProbeMenu(hwnd);
+        }
+        return 0;
+    case WM_DESTROY:
+        g_host.closed = true;
+        return 0;
+    default:
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+}
+
+void Pump(DWORD ms) {
+    DWORD end = GetTickCount() + ms;
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(10);
+    } while (static_cast<int>(end - GetTickCount()) > 0);
+}
+
+void CreateHost() {
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &HostProc;
+    wc.hInstance = inst;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = L"EnginePaintHost";
+    RegisterClassW(&wc);
+    WNDCLASSW lc{};
+    lc.lpfnWndProc = &LabelProc;
+    lc.hInstance = inst;
+    lc.lpszClassName = L"EnginePaintLabel";
+    RegisterClassW(&lc);
+
+    g_host.window = CreateWindowExW(WS_EX_TOPMOST, L"EnginePaintHost", L"Trigora", WS_OVERLAPPED | WS_CAPTION |
+                                    WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, kHostX, kHostY, kHostW, kHostH,
+                                    nullptr, nullptr, inst, nullptr);
+    g_host.button = CreateWindowExW(0, L"BUTTON", L"按钮", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 20, 20, 160, 40,
+                                    g_host.window, reinterpret_cast<HMENU>(101), inst, nullptr);
+    g_host.label = CreateWindowExW(0, L"EnginePaintLabel", L"标签", WS_CHILD | WS_VISIBLE, 20, 80, 160, 24,
+                                   g_host.window, reinterpret_cast<HMENU>(102), inst, nullptr);
+    g_host.edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 20, 120, 160,
+                                  24, g_host.window, reinterpret_cast<HMENU>(103), inst, nullptr);
+    ShowWindow(g_host.window, SW_SHOW);
+    SetForegroundWindow(g_host.window);
+    SetFocus(g_host.window); // no blinking caret, no focused button
+    SetCursorPos(1000, 750); // no part may look hot
+    Pump(400);
+}
+
+// ---- the screen as pixels ----
+
+struct Shot {
+    int w = 0, h = 0;
+    std::vector<std::uint32_t> px; // 0x00RRGGBB
+    Rgb At(int x, int y) const {
+        std::uint32_t p = px[static_cast<std::size_t>(y) * w + x];
+        return {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8), static_cast<std::uint8_t>(p)};
+    }
+    bool SameIn(const Shot& o, const RECT& r) const {
+        for (int y = r.top; y < r.bottom; ++y) {
+            for (int x = r.left; x < r.right; ++x) {
+                if (px[static_cast<std::size_t>(y) * w + x] != o.px[static_cast<std::size_t>(y) * w + x]) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+};
+
+Shot Screen() {
+    Shot s;
+    s.w = GetSystemMetrics(SM_CXSCREEN);
+    s.h = GetSystemMetrics(SM_CYSCREEN);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = s.w;
+    bi.bmiHeader.biHeight = -s.h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC mem = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, s.w, s.h, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    auto* p = static_cast<std::uint32_t*>(bits);
+    s.px.assign(p, p + static_cast<std::size_t>(s.w) * s.h);
+    for (auto& v : s.px) {
+        v &= 0xffffff;
+    }
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(bmp);
+    ReleaseDC(nullptr, screen);
+    return s;
+}
+
+// With ENGINE_SHOTS set to a folder, each named moment is also saved there as a bitmap to look at.
+void SaveShot(const Shot& s, const char* name) {
+    char folder[MAX_PATH];
+    if (GetEnvironmentVariableA("ENGINE_SHOTS", folder, MAX_PATH) == 0) {
+        return;
+    }
+    std::string path = std::string(folder) + "\\" + name + ".bmp";
+    BITMAPFILEHEADER fh{};
+    BITMAPINFOHEADER ih{};
+    ih.biSize = sizeof(ih);
+    ih.biWidth = s.w;
+    ih.biHeight = -s.h;
+    ih.biPlanes = 1;
+    ih.biBitCount = 32;
+    DWORD bytes = static_cast<DWORD>(s.px.size() * 4);
+    fh.bfType = 0x4d42;
+    fh.bfOffBits = sizeof(fh) + sizeof(ih);
+    fh.bfSize = fh.bfOffBits + bytes;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&fh), sizeof(fh));
+    out.write(reinterpret_cast<const char*>(&ih), sizeof(ih));
+    out.write(reinterpret_cast<const char*>(s.px.data()), bytes);
+}
+
+int Distance(Rgb a, Rgb b) {
+    return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
+}
+
+Rgb FromColorRef(COLORREF c) {
+    return {GetRValue(c), GetGValue(c), GetBValue(c)};
+}
+
+std::string Show(Rgb c) {
+    char buf[32];
+    wsprintfA(buf, "#%02x%02x%02x", c.r, c.g, c.b);
+    return buf;
+}
+
+int Brightness(Rgb c) { return c.r + c.g + c.b; }
+
+double Hue(Rgb c) {
+    double r = c.r / 255.0, g = c.g / 255.0, b = c.b / 255.0;
+    double mx = std::max({r, g, b}), mn = std::min({r, g, b}), d = mx - mn;
+    if (d < 1e-9) {
+        return 0;
+    }
+    double h = mx == r ? std::fmod((g - b) / d, 6.0) : (mx == g ? (b - r) / d + 2 : (r - g) / d + 4);
+    h *= 60;
+    return h < 0 ? h + 360 : h;
+}
+
+// Which pixel of a nine-grid image lands on (x, y) of a dw × dh target.
+int GridSource(int d, int size, int lo, int hi, int src) {
+    if (lo + hi > size) {
+        return d * src / size;
+    }
+    if (d < lo) {
+        return d;
+    }
+    if (d >= size - hi) {
+        return src - (size - d);
+    }
+    int mid = size - lo - hi, smid = static_cast<int>(src) - lo - hi;
+    return lo + (d - lo) * smid / std::max(mid, 1);
+}
+
+Rgb GridPixel(const Image& img, int dw, int dh, int x, int y) {
+    int sx = GridSource(x, dw, img.margins.left, img.margins.right, static_cast<int>(img.width));
+    int sy = GridSource(y, dh, img.margins.top, img.margins.bottom, static_cast<int>(img.height));
+    auto p = img.At(static_cast<std::uint32_t>(sx), static_cast<std::uint32_t>(sy));
+    EXPECT_EQ(trigora::skin::PixelA(p), 255) << "sample an opaque part of the image";
+    return {trigora::skin::PixelR(p), trigora::skin::PixelG(p), trigora::skin::PixelB(p)};
+}
+
+// Places on the host to sample, in screen coordinates, and what a skin puts there.
+struct Samples {
+    POINT caption, face, button, label, edit;
+};
+
+struct Geometry {
+    RECT window{}, client{}; // screen
+    int captionH = 0;
+};
+
+Geometry HostGeometry() {
+    Geometry g;
+    GetWindowRect(g_host.window, &g.window);
+    GetClientRect(g_host.window, &g.client);
+    MapWindowPoints(g_host.window, nullptr, reinterpret_cast<POINT*>(&g.client), 2);
+    g.captionH = g.client.top - g.window.top;
+    return g;
+}
+
+Samples SamplePoints() {
+    Geometry g = HostGeometry();
+    RECT b;
+    GetWindowRect(g_host.button, &b);
+    RECT l;
+    GetWindowRect(g_host.label, &l);
+    RECT e;
+    GetClientRect(g_host.edit, &e);
+    MapWindowPoints(g_host.edit, nullptr, reinterpret_cast<POINT*>(&e), 2);
+    return {{g.window.left + (g.window.right - g.window.left) * 55 / 100, g.window.top + g.captionH / 2 + 1},
+            {g.client.left + 300, g.client.top + 200},
+            {b.left + 12, (b.top + b.bottom) / 2},
+            {l.right - 10, (l.top + l.bottom) / 2},
+            {e.right - 10, (e.top + e.bottom) / 2}};
+}
+
+struct Expected {
+    Rgb caption, face, button, label, edit;
+};
+
+Expected ExpectedFrom(const Skin& s) {
+    Geometry g = HostGeometry();
+    Samples p = SamplePoints();
+    RECT b;
+    GetWindowRect(g_host.button, &b);
+    Expected e;
+    e.caption = GridPixel(s.captionActive.bar, g.window.right - g.window.left, g.captionH, p.caption.x - g.window.left,
+                          p.caption.y - g.window.top);
+    e.face = s.face;
+    e.button = GridPixel(s.button.face[0], b.right - b.left, b.bottom - b.top, p.button.x - b.left, p.button.y - b.top);
+    e.label = s.face;
+    e.edit = s.edit.background;
+    return e;
+}
+
+void ExpectLook(const Shot& shot, const Expected& want, int tolerance) {
+    Samples p = SamplePoints();
+    struct Row {
+        const char* part;
+        POINT at;
+        Rgb want;
+    } rows[] = {{"caption", p.caption, want.caption}, {"face", p.face, want.face}, {"button", p.button, want.button},
+                {"label", p.label, want.label},       {"edit", p.edit, want.edit}};
+    for (const Row& row : rows) {
+        Rgb got = shot.At(row.at.x, row.at.y);
+        EXPECT_LE(Distance(got, row.want), tolerance)
+            << row.part << " at " << row.at.x << "," << row.at.y << ": got " << Show(got) << ", skin has "
+            << Show(row.want);
+    }
+}
+
+RECT AroundHost(int margin) {
+    Geometry g = HostGeometry();
+    RECT r = g.window;
+    InflateRect(&r, margin, margin);
+    return r;
+}
+
+LONG_PTR HostProcNow() { return GetWindowLongPtrW(g_host.window, GWLP_WNDPROC); }
+
+// ---- the suite: one engine, one host, in order ----
+
+Shot plain_;          // the host before any skin
+LONG_PTR plainProc_ = 0; // and its window procedure
+std::vector<std::pair<POINT, LRESULT>> hits_; // the system's hit-test answers without a skin
+
+class EnginePaint : public ::testing::Test {};
+
+TEST_F(EnginePaint, LoadsAndExportsTheFiveFunctions) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    g_engine.folder = std::wstring(temp) + L"pelk-engine-test-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(g_engine.folder.c_str(), nullptr);
+    std::wstring dll = g_engine.folder + L"\\Pelk.dll";
+    ASSERT_TRUE(CopyFileW((BuildDir() + L"\\Pelk.dll").c_str(), dll.c_str(), FALSE)) << "Pelk.dll beside wintests/";
+    g_engine.dll = LoadLibraryW(dll.c_str());
+    ASSERT_NE(g_engine.dll, nullptr);
+    auto get = [](const char* name) { return reinterpret_cast<void*>(GetProcAddress(g_engine.dll, name)); };
+    g_engine.adjustHsv = reinterpret_cast<decltype(g_engine.adjustHsv)>(get("SkinH_AdjustHSV"));
+    g_engine.setMenuAlpha = reinterpret_cast<decltype(g_engine.setMenuAlpha)>(get("SkinH_SetMenuAlpha"));
+    g_engine.setAero = reinterpret_cast<decltype(g_engine.setAero)>(get("SkinH_SetAero"));
+    g_engine.adjustAero = reinterpret_cast<decltype(g_engine.adjustAero)>(get("SkinH_AdjustAero"));
+    g_engine.attach = reinterpret_cast<decltype(g_engine.attach)>(get("SkinH_Attach"));
+    ASSERT_TRUE(g_engine.adjustHsv && g_engine.setMenuAlpha && g_engine.setAero && g_engine.adjustAero &&
+                g_engine.attach);
+
+    CreateHost();
+    plain_ = Screen();
+    SaveShot(plain_, "plain");
+    plainProc_ = HostProcNow();
+    Geometry g = HostGeometry();
+    int y = g.window.top + g.captionH / 2;
+    for (int x = g.window.left + 4; x < g.window.right - 2; x += 3) {
+        POINT pt{x, y};
+        hits_.push_back({pt, SendMessageW(g_host.window, WM_NCHITTEST, 0, MAKELPARAM(x, y))});
+    }
+}
+
+TEST_F(EnginePaint, CallsBeforeAttachChangeNothing) {
+    EXPECT_NE(g_engine.setMenuAlpha(128), 0);
+    EXPECT_NE(g_engine.setAero(1), 0);
+    EXPECT_NE(g_engine.adjustAero(0, 0, 6, 10, 0, 0, 0), 0);
+    EXPECT_NE(g_engine.adjustHsv(120, 0, 0), 0);
+    Pump(400);
+    EXPECT_TRUE(Screen().SameIn(plain_, AroundHost(30)));
+    EXPECT_EQ(HostProcNow(), plainProc_);
+    EXPECT_EQ(FindWindowW(L"PelkShadow", nullptr), nullptr);
+    g_engine.setAero(0);
+    g_engine.adjustHsv(0, 0, 0);
+    g_engine.setMenuAlpha(255);
+}
+
+TEST_F(EnginePaint, RefusedFilesReturnZeroAndChangeNothing) {
+    std::vector<std::uint8_t> good = StoredSkin(0);
+    ASSERT_GT(good.size(), 100u);
+    auto flipped = good;
+    flipped[good.size() / 2] ^= 0x40;
+    auto badMagic = good;
+    badMagic[0] = 'X';
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+    } cases[] = {
+        {"empty file", {}},
+        {"header only", std::vector<std::uint8_t>(good.begin(), good.begin() + 15)},
+        {"truncated stream", std::vector<std::uint8_t>(good.begin(), good.begin() + good.size() / 3)},
+        {"flipped bit in the stream", flipped},
+        {"wrong magic", badMagic},
+        {"text", std::vector<std::uint8_t>{'h', 'e', 'l', 'l', 'o'}},
+    };
+    for (const Case& c : cases) {
+        PutSkinFile(c.bytes);
+        EXPECT_EQ(g_engine.attach(), 0) << c.what;
+    }
+    DeleteFileW((g_engine.folder + L"\\skinh.she").c_str());
+    EXPECT_EQ(g_engine.attach(), 0) << "no file";
+    Pump(300);
+    EXPECT_TRUE(Screen().SameIn(plain_, AroundHost(30)));
+    EXPECT_EQ(HostProcNow(), plainProc_);
+}
+
+TEST_F(EnginePaint, AttachPaintsCaptionFaceButtonLabelAndEditInTheSkinsColours) {
+    PutSkinFile(StoredSkin(0));
+    ASSERT_NE(g_engine.attach(), 0);
+    Pump(400);
+    Shot shot = Screen();
+    SaveShot(shot, "skin00");
+    ExpectLook(shot, ExpectedFrom(DecodedSkin(0)), 12);
+    EXPECT_FALSE(shot.SameIn(plain_, AroundHost(0)));
+}
+
+TEST_F(EnginePaint, SecondSkinSwitchesTheOpenWindowAtOnce) {
+    Shot before = Screen();
+    PutSkinFile(StoredSkin(12));
+    ASSERT_NE(g_engine.attach(), 0);
+    Pump(300);
+    Shot after = Screen();
+    SaveShot(after, "skin12");
+    ExpectLook(after, ExpectedFrom(DecodedSkin(12)), 12);
+    Samples p = SamplePoints();
+    EXPECT_GT(Distance(before.At(p.caption.x, p.caption.y), after.At(p.caption.x, p.caption.y)), 30);
+}
+
+TEST_F(EnginePaint, RefusedFileAfterAttachKeepsTheLook) {
+    Shot before = Screen();
+    PutSkinFile({'.', 'S', 'H', 'E', 0, 3, 0xff, 0xff, 0xff, 0xff, 0x5d, 0, 0, 0x80, 0});
+    EXPECT_EQ(g_engine.attach(), 0);
+    Pump(300);
+    EXPECT_TRUE(Screen().SameIn(before, AroundHost(0)));
+}
+
+TEST_F(EnginePaint, HueShiftRotatesTheCaptionHue) {
+    Samples p = SamplePoints();
+    Rgb base = Screen().At(p.caption.x, p.caption.y);
+    ASSERT_GT(std::max({base.r, base.g, base.b}) - std::min({base.r, base.g, base.b}), 40) << "caption has a hue";
+    ASSERT_NE(g_engine.adjustHsv(120, 0, 0), 0);
+    Pump(300);
+    Rgb turned = Screen().At(p.caption.x, p.caption.y);
+    double shift = std::fmod(Hue(turned) - Hue(base) + 360.0, 360.0);
+    EXPECT_NEAR(shift, 120.0, 8.0) << Show(base) << " -> " << Show(turned);
+    ASSERT_NE(g_engine.adjustHsv(0, 0, 0), 0);
+    Pump(300);
+    EXPECT_LE(Distance(Screen().At(p.caption.x, p.caption.y), base), 2);
+}
+
+TEST_F(EnginePaint, HitTestingStaysWhereTheSystemPutsIt) {
+    int moved = 0;
+    for (const auto& [pt, hit] : hits_) {
+        if (SendMessageW(g_host.window, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y)) != hit) {
+            ++moved;
+        }
+    }
+    EXPECT_EQ(moved, 0);
+    auto has = [](LRESULT want) {
+        return std::any_of(hits_.begin(), hits_.end(), [want](const auto& h) { return h.second == want; });
+    };
+    EXPECT_TRUE(has(HTCAPTION) && has(HTCLOSE) && has(HTMINBUTTON));
+}
+
+TEST_F(EnginePaint, PopupMenuWearsTheMenuColoursAndIsLayeredWithTheAlpha) {
+    Skin skin = DecodedSkin(12);
+    ASSERT_NE(g_engine.setMenuAlpha(128), 0);
+    g_menu = {};
+    SendMessageW(g_host.window, kPopMenu, 0, 0);
+    ASSERT_NE(g_menu.window, nullptr) << "the menu never showed";
+    EXPECT_TRUE(g_menu.layered);
+    EXPECT_EQ(g_menu.layeredFlags & LWA_ALPHA, static_cast<DWORD>(LWA_ALPHA));
+    EXPECT_EQ(g_menu.alpha, 128);
+    EXPECT_LE(Distance(FromColorRef(g_menu.background), skin.menu.background), 3)
+        << Show(FromColorRef(g_menu.background)) << " vs " << Show(skin.menu.background);
+    EXPECT_LE(Distance(FromColorRef(g_menu.selected), skin.menu.selectedBackground), 3)
+        << Show(FromColorRef(g_menu.selected)) << " vs " << Show(skin.menu.selectedBackground);
+    g_engine.setMenuAlpha(255);
+    Pump(200);
+}
+
+TEST_F(EnginePaint, ShadowDarkensTheEdgeFollowsTheWindowAndNeverTakesClicks) {
+    Geometry g = HostGeometry();
+    POINT right{g.window.right + 3, (g.window.top + g.window.bottom) / 2};
+    POINT below{(g.window.left + g.window.right) / 2, g.window.bottom + 3};
+    Shot before = Screen();
+    ASSERT_NE(g_engine.adjustAero(0, 0, 6, 10, 0, 0, 0), 0);
+    ASSERT_NE(g_engine.setAero(1), 0);
+    Pump(500);
+    Shot on = Screen();
+    SaveShot(on, "shadow");
+    for (POINT pt : {right, below}) {
+        EXPECT_LT(Brightness(on.At(pt.x, pt.y)) + 30, Brightness(before.At(pt.x, pt.y)))
+            << pt.x << "," << pt.y << ": " << Show(on.At(pt.x, pt.y)) << " vs " << Show(before.At(pt.x, pt.y));
+    }
+    HWND shadow = FindWindowW(L"PelkShadow", nullptr);
+    ASSERT_NE(shadow, nullptr);
+    LONG ex = GetWindowLongW(shadow, GWL_EXSTYLE);
+    EXPECT_EQ(ex & (WS_EX_TRANSPARENT | WS_EX_LAYERED | WS_EX_NOACTIVATE),
+              static_cast<LONG>(WS_EX_TRANSPARENT | WS_EX_LAYERED | WS_EX_NOACTIVATE));
+    EXPECT_EQ(ex & WS_EX_APPWINDOW, 0);
+    EXPECT_EQ(GetWindow(shadow, GW_OWNER), g_host.window);
+    EXPECT_NE(WindowFromPoint(right), shadow);
+    // The window itself is never covered.
+    Samples p = SamplePoints();
+    EXPECT_EQ(on.At(p.face.x, p.face.y), before.At(p.face.x, p.face.y));
+
+    SetWindowPos(g_host.window, nullptr, g.window.left + 60, g.window.top + 40, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Pump(500);
+    Shot moved = Screen();
+    SaveShot(moved, "shadow-moved");
+    POINT newRight{right.x + 60, right.y + 40};
+    EXPECT_LT(Brightness(moved.At(newRight.x, newRight.y)) + 30, Brightness(before.At(newRight.x, newRight.y)));
+    POINT oldLeft{g.window.left - 20, g.window.top + 10}; // left bare by the move
+    EXPECT_LE(Distance(moved.At(oldLeft.x, oldLeft.y), before.At(oldLeft.x, oldLeft.y)), 2);
+
+    ShowWindow(g_host.window, SW_MINIMIZE);
+    Pump(300);
+    EXPECT_FALSE(IsWindowVisible(shadow));
+    ShowWindow(g_host.window, SW_RESTORE);
+    SetWindowPos(g_host.window, nullptr, g.window.left, g.window.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Pump(500);
+    EXPECT_TRUE(IsWindowVisible(shadow));
+
+    ASSERT_NE(g_engine.setAero(0), 0);
+    Pump(400);
+    Shot off = Screen();
+    for (POINT pt : {right, below}) {
+        EXPECT_LE(Distance(off.At(pt.x, pt.y), before.At(pt.x, pt.y)), 2) << pt.x << "," << pt.y;
+    }
+}
+
+// Mouse input comes from a second thread: the system's move loop is modal on this one.
+template <typename F> DWORD WINAPI RunInput(LPVOID p) {
+    (*static_cast<F*>(p))();
+    return 0;
+}
+
+template <typename F> void WhilePumping(F input) {
+    HANDLE thread = CreateThread(nullptr, 0, &RunInput<F>, &input, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        Pump(0);
+    }
+    CloseHandle(thread);
+    Pump(300);
+}
+
+void Button(DWORD flags) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    SendInput(1, &in, sizeof(in));
+}
+
+void Click(POINT at) {
+    WhilePumping([at] {
+        SetCursorPos(at.x, at.y);
+        Sleep(100);
+        Button(MOUSEEVENTF_LEFTDOWN);
+        Sleep(150);
+        Button(MOUSEEVENTF_LEFTUP);
+    });
+}
+
+POINT FirstHit(LRESULT want) {
+    for (const auto& [pt, hit] : hits_) {
+        if (hit == want) {
+            return {pt.x + 2, pt.y};
+        }
+    }
+    return {-1, -1};
+}
+
+TEST_F(EnginePaint, CaptionStillDragsAndTheMinimiseAndCloseBoxesStillWork) {
+    Geometry g = HostGeometry();
+    POINT grip{g.window.left + 60, g.window.top + g.captionH / 2};
+    WhilePumping([grip] {
+        SetCursorPos(grip.x, grip.y);
+        Sleep(100);
+        Button(MOUSEEVENTF_LEFTDOWN);
+        Sleep(150);
+        for (int i = 1; i <= 5; ++i) {
+            SetCursorPos(grip.x + 8 * i, grip.y + 4 * i);
+            Sleep(60);
+        }
+        Button(MOUSEEVENTF_LEFTUP);
+    });
+    RECT now;
+    GetWindowRect(g_host.window, &now);
+    EXPECT_EQ(now.left - g.window.left, 40);
+    EXPECT_EQ(now.top - g.window.top, 20);
+    SetWindowPos(g_host.window, nullptr, g.window.left, g.window.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Pump(200);
+
+    POINT minimise = FirstHit(HTMINBUTTON);
+    ASSERT_GE(minimise.x, 0);
+    Click(minimise);
+    EXPECT_TRUE(IsIconic(g_host.window));
+    ShowWindow(g_host.window, SW_RESTORE);
+    SetForegroundWindow(g_host.window);
+    Pump(300);
+
+    POINT close = FirstHit(HTCLOSE);
+    ASSERT_GE(close.x, 0);
+    Click(close);
+    EXPECT_TRUE(g_host.closed);
+    EXPECT_FALSE(IsWindow(g_host.window));
+}
+
+} // namespace
