@@ -47,7 +47,8 @@ void Compare(const char* what, std::span<const std::uint8_t> stream, std::size_t
         return trigora::lzma::Decode({}, stream.data(), stream.size(), out.data(), out.size()).error ==
                trigora::lzma::Error::None;
     });
-    const double theirs = Rate(outSize, runs, [&] { return trigora::hostlzma::Decode(stream, outSize).has_value(); });
+    const double theirs =
+        Rate(outSize, runs, [&] { return trigora::hostlzma::Decode(stream, outSize).has_value(); });
     std::printf("%-40s %9zu -> %9zu bytes   ours %8.1f MB/s   liblzma %8.1f MB/s   ours/liblzma %.2f\n", what,
                 stream.size(), outSize, ours, theirs, ours / theirs);
 }
@@ -62,15 +63,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot read %s\n", path.c_str());
         return 1;
     }
-    const std::uint32_t expanded = file[6] | (file[7] << 8) | (file[8] << 16) | (std::uint32_t(file[9]) << 24);
-    Compare("largest skin (17.she)", std::span(file).subspan(trigora::skin::kSkinFileHeaderSize), expanded, 50);
+    const std::uint32_t expanded =
+        file[6] | (file[7] << 8) | (file[8] << 16) | (std::uint32_t(file[9]) << 24);
+    Compare("largest skin (17.she)", std::span(file).subspan(trigora::skin::kSkinFileHeaderSize), expanded,
+            50);
 
     // Skin-like content without the padding: gradients, anti-aliased edges and some noise.
     Bytes mixed(4u << 20);
     std::mt19937 rng(1);
     for (std::size_t i = 0; i < mixed.size(); ++i) {
         const std::size_t px = i / 4;
-        mixed[i] = static_cast<std::uint8_t>((px % 97) * 2 + (px / 4096) + ((rng() % 16 == 0) ? rng() % 8 : 0));
+        mixed[i] =
+            static_cast<std::uint8_t>((px % 97) * 2 + (px / 4096) + ((rng() % 16 == 0) ? rng() % 8 : 0));
     }
     const Bytes stream = trigora::hostlzma::Encode(mixed);
     Compare("4 MiB gradient-and-noise pixels", stream, mixed.size(), 5);

@@ -259,8 +259,8 @@ Result Decode(const Properties& props, const std::uint8_t* in, std::size_t inSiz
 
         if (rc.Bit(m.isMatch[(state << kNumPosBitsMax) + posState]) == 0) {
             const unsigned prevByte = pos > 0 ? out[pos - 1] : 0;
-            Prob* probs = literals.data() +
-                          0x300 * (((static_cast<std::uint32_t>(pos) & lpMask) << lc) + (prevByte >> (8 - lc)));
+            Prob* probs = literals.data() + 0x300 * (((static_cast<std::uint32_t>(pos) & lpMask) << lc) +
+                                                     (prevByte >> (8 - lc)));
             unsigned symbol = 1;
             if (state >= 7) {
                 if (rep0 >= pos) {

@@ -20,11 +20,11 @@ std::optional<Properties> PropertiesFromByte(std::uint8_t byte);
 enum class Error {
     None,
     BadProperties,
-    FirstByteNotZero,     // the range coder's first byte is always 0
-    InputTruncated,       // input ran out before the output was complete
-    DistanceTooFar,       // a match, matched literal or short repeat reaching before the output start
-    MatchPastEnd,         // a match longer than the output still to be written
-    EndMarkerTooEarly,    // the end marker came before the expected size
+    FirstByteNotZero,  // the range coder's first byte is always 0
+    InputTruncated,    // input ran out before the output was complete
+    DistanceTooFar,    // a match, matched literal or short repeat reaching before the output start
+    MatchPastEnd,      // a match longer than the output still to be written
+    EndMarkerTooEarly, // the end marker came before the expected size
     CorruptRangeCoder,
 };
 

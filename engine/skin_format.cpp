@@ -103,7 +103,9 @@ bool ImageFits(const Image& img) {
 }
 
 // Skin is only read through the part tables, which hand out references to a mutable skin.
-Skin& Mutable(const Skin& s) { return const_cast<Skin&>(s); }
+Skin& Mutable(const Skin& s) {
+    return const_cast<Skin&>(s);
+}
 
 std::string ParseImage(Reader& r, std::uint32_t length, Skin& skin, std::set<std::uint16_t>& seen) {
     if (length < kImageHeaderSize) {
@@ -135,7 +137,8 @@ std::string ParseImage(Reader& r, std::uint32_t length, Skin& skin, std::set<std
     if (std::uint64_t{img.width} * img.height * 4 != length - kImageHeaderSize) {
         return "image " + name + " pixel data does not match its size";
     }
-    if (img.margins.left + img.margins.right > img.width || img.margins.top + img.margins.bottom > img.height) {
+    if (img.margins.left + img.margins.right > img.width ||
+        img.margins.top + img.margins.bottom > img.height) {
         return "image " + name + " has margins larger than the image";
     }
     if (!seen.insert(id).second) {
@@ -306,7 +309,8 @@ SkinResult ParseSkin(std::span<const std::uint8_t> content) {
                         continue;
                     }
                     if (v < m.min || v > m.max) {
-                        return refuse("metric " + std::string(m.key) + " = " + std::to_string(v) + " is out of range");
+                        return refuse("metric " + std::string(m.key) + " = " + std::to_string(v) +
+                                      " is out of range");
                     }
                     if (!seenMetrics.insert(id).second) {
                         return refuse("metric " + std::string(m.key) + " appears twice");

@@ -50,12 +50,30 @@ Rgb Apply(Rgb c, const Adjust& a) {
     double g1 = 0;
     double b1 = 0;
     switch (static_cast<int>(hp) % 6) {
-    case 0: r1 = cc; g1 = x; break;
-    case 1: r1 = x; g1 = cc; break;
-    case 2: g1 = cc; b1 = x; break;
-    case 3: g1 = x; b1 = cc; break;
-    case 4: r1 = x; b1 = cc; break;
-    default: r1 = cc; b1 = x; break;
+    case 0:
+        r1 = cc;
+        g1 = x;
+        break;
+    case 1:
+        r1 = x;
+        g1 = cc;
+        break;
+    case 2:
+        g1 = cc;
+        b1 = x;
+        break;
+    case 3:
+        g1 = x;
+        b1 = cc;
+        break;
+    case 4:
+        r1 = x;
+        b1 = cc;
+        break;
+    default:
+        r1 = cc;
+        b1 = x;
+        break;
     }
     double m = v - cc;
     r = r1 + m;

@@ -40,10 +40,18 @@ using Pixel = std::uint32_t;
 inline constexpr Pixel MakePixel(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a = 255) {
     return (Pixel{a} << 24) | (Pixel{r} << 16) | (Pixel{g} << 8) | Pixel{b};
 }
-inline constexpr std::uint8_t PixelA(Pixel p) { return static_cast<std::uint8_t>(p >> 24); }
-inline constexpr std::uint8_t PixelR(Pixel p) { return static_cast<std::uint8_t>(p >> 16); }
-inline constexpr std::uint8_t PixelG(Pixel p) { return static_cast<std::uint8_t>(p >> 8); }
-inline constexpr std::uint8_t PixelB(Pixel p) { return static_cast<std::uint8_t>(p); }
+inline constexpr std::uint8_t PixelA(Pixel p) {
+    return static_cast<std::uint8_t>(p >> 24);
+}
+inline constexpr std::uint8_t PixelR(Pixel p) {
+    return static_cast<std::uint8_t>(p >> 16);
+}
+inline constexpr std::uint8_t PixelG(Pixel p) {
+    return static_cast<std::uint8_t>(p >> 8);
+}
+inline constexpr std::uint8_t PixelB(Pixel p) {
+    return static_cast<std::uint8_t>(p);
+}
 
 struct Image {
     std::uint32_t width = 0;
@@ -90,8 +98,8 @@ template <typename T, std::size_t N, typename E> T& Pick(std::array<T, N>& a, E 
 
 // Sizes in pixels at 96 dpi.
 struct Metrics {
-    std::uint16_t captionHeight = 24;  // caption bar, inside the frame
-    std::uint16_t frameWidth = 4;      // left, right and bottom frame
+    std::uint16_t captionHeight = 24; // caption bar, inside the frame
+    std::uint16_t frameWidth = 4;     // left, right and bottom frame
     std::uint16_t captionButtonWidth = 22;
     std::uint16_t captionButtonHeight = 18;
     std::uint16_t captionButtonGap = 2; // between caption buttons and to the right frame
@@ -104,7 +112,7 @@ struct CaptionLook {
     // The whole top of the window: full width, frameWidth + captionHeight high (the top frame
     // band is part of it), nine-grid so rounded top corners keep their shape.
     Image bar;
-    Rgb text;     // title text
+    Rgb text; // title text
     friend bool operator==(const CaptionLook&, const CaptionLook&) = default;
 };
 
@@ -138,7 +146,7 @@ struct GroupBoxLook {
 };
 
 struct SliderLook {
-    Image channel;                      // nine-grid, stretched along the slider
+    Image channel;                        // nine-grid, stretched along the slider
     std::array<Image, kPartStates> thumb; // by PartState
     Rgb tick;
     friend bool operator==(const SliderLook&, const SliderLook&) = default;
@@ -191,8 +199,8 @@ struct Skin {
     // by CaptionButtonKind, then PartState
     std::array<std::array<Image, kPartStates>, kCaptionButtonKinds> captionButtons;
 
-    Rgb face;         // window and dialog background
-    Rgb text;         // labels and other plain text
+    Rgb face; // window and dialog background
+    Rgb text; // labels and other plain text
     Rgb disabledText;
 
     EditLook edit;

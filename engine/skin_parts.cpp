@@ -7,7 +7,10 @@ namespace trigora::skin {
 namespace {
 
 // Numbers are grouped by area with room to grow; a number once shipped keeps its meaning.
-#define COLOUR(id, key, member) {id, key, [](Skin& s) -> Rgb& { return s.member; }}
+#define COLOUR(id, key, member)                                                                              \
+    {                                                                                                        \
+        id, key, [](Skin& s) -> Rgb& { return s.member; }                                                    \
+    }
 const ColourSlot kColours[] = {
     COLOUR(0x0001, "caption.active.text", captionActive.text),
     COLOUR(0x0002, "caption.inactive.text", captionInactive.text),
@@ -46,7 +49,10 @@ const ColourSlot kColours[] = {
 };
 #undef COLOUR
 
-#define METRIC(id, key, member, lo, hi) {id, key, [](Skin& s) -> std::uint16_t& { return s.metrics.member; }, lo, hi}
+#define METRIC(id, key, member, lo, hi)                                                                      \
+    {                                                                                                        \
+        id, key, [](Skin& s) -> std::uint16_t& { return s.metrics.member; }, lo, hi                          \
+    }
 const MetricSlot kMetrics[] = {
     METRIC(0x0001, "caption.height", captionHeight, 10, 64),
     METRIC(0x0002, "frame.width", frameWidth, 1, 16),
@@ -58,9 +64,13 @@ const MetricSlot kMetrics[] = {
 };
 #undef METRIC
 
-#define IMAGE(id, key, member) {id, key, [](Skin& s) -> Image& { return s.member; }}
-#define CAPBTN(base, key, kind)                                                                        \
-    IMAGE(base + 0, key ".normal", captionButtons[kind][0]), IMAGE(base + 1, key ".hot", captionButtons[kind][1]), \
+#define IMAGE(id, key, member)                                                                               \
+    {                                                                                                        \
+        id, key, [](Skin& s) -> Image& { return s.member; }                                                  \
+    }
+#define CAPBTN(base, key, kind)                                                                              \
+    IMAGE(base + 0, key ".normal", captionButtons[kind][0]),                                                 \
+        IMAGE(base + 1, key ".hot", captionButtons[kind][1]),                                                \
         IMAGE(base + 2, key ".pressed", captionButtons[kind][2])
 const ImageSlot kImages[] = {
     IMAGE(0x0001, "caption.active.bar", captionActive.bar),
@@ -99,12 +109,24 @@ template <typename T> const T* FindByKey(std::span<const T> slots, std::string_v
 
 } // namespace
 
-std::span<const ColourSlot> ColourSlots() { return kColours; }
-std::span<const MetricSlot> MetricSlots() { return kMetrics; }
-std::span<const ImageSlot> ImageSlots() { return kImages; }
+std::span<const ColourSlot> ColourSlots() {
+    return kColours;
+}
+std::span<const MetricSlot> MetricSlots() {
+    return kMetrics;
+}
+std::span<const ImageSlot> ImageSlots() {
+    return kImages;
+}
 
-const ColourSlot* FindColourSlot(std::string_view key) { return FindByKey(ColourSlots(), key); }
-const MetricSlot* FindMetricSlot(std::string_view key) { return FindByKey(MetricSlots(), key); }
-const ImageSlot* FindImageSlot(std::string_view key) { return FindByKey(ImageSlots(), key); }
+const ColourSlot* FindColourSlot(std::string_view key) {
+    return FindByKey(ColourSlots(), key);
+}
+const MetricSlot* FindMetricSlot(std::string_view key) {
+    return FindByKey(MetricSlots(), key);
+}
+const ImageSlot* FindImageSlot(std::string_view key) {
+    return FindByKey(ImageSlots(), key);
+}
 
 } // namespace trigora::skin

@@ -11,8 +11,8 @@
 namespace trigora::skin {
 
 struct ColourSlot {
-    std::uint16_t id;      // number in the file; never reused
-    std::string_view key;  // name in the skin sources
+    std::uint16_t id;     // number in the file; never reused
+    std::string_view key; // name in the skin sources
     Rgb& (*get)(Skin&);
 };
 

@@ -12,7 +12,7 @@
 namespace trigora::skin {
 
 inline constexpr std::size_t kSkinFileHeaderSize = 15;
-inline constexpr std::uint8_t kSkinFileProperties = 0x5d;      // lc 3, lp 0, pb 2
+inline constexpr std::uint8_t kSkinFileProperties = 0x5d;        // lc 3, lp 0, pb 2
 inline constexpr std::uint32_t kSkinFileDictionary = 0x00800000; // 8 MiB
 // No skin comes near this; a larger announced size is refused before anything is allocated.
 inline constexpr std::uint32_t kMaxExpandedSize = 8u << 20;

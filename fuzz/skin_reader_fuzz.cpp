@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)trigora::skin::ParseSkin(bytes);
     if (size >= trigora::skin::kContentHeaderSize) {
         std::vector<std::uint8_t> content(data, data + size);
-        const std::uint32_t crc = trigora::skin::Crc32(std::span(content).subspan(trigora::skin::kContentHeaderSize));
+        const std::uint32_t crc =
+            trigora::skin::Crc32(std::span(content).subspan(trigora::skin::kContentHeaderSize));
         for (int i = 0; i < 4; ++i) {
             content[8 + i] = static_cast<std::uint8_t>(size >> (8 * i));
             content[12 + i] = static_cast<std::uint8_t>(crc >> (8 * i));

@@ -90,7 +90,9 @@ struct Canvas {
         }
     }
     void Draw(const Image& img, int x, int y) { Nine(img, x, y, int(img.width), int(img.height)); }
-    void Text(int x, int y, Rgb c, std::string t, int size = 12) { labels.push_back({x, y, c, std::move(t), size}); }
+    void Text(int x, int y, Rgb c, std::string t, int size = 12) {
+        labels.push_back({x, y, c, std::move(t), size});
+    }
     // Narrow literals are GBK in this program; the sheet's texts are written as UTF-8 literals.
     void Text(int x, int y, Rgb c, const char8_t* t, int size = 12) {
         Text(x, y, c, std::string(reinterpret_cast<const char*>(t)), size);
@@ -128,7 +130,8 @@ void MockWindow(Canvas& c, const Skin& s, int ox, int oy) {
     c.Nine(s.frame.active, ox, oy, kWinW, kWinH);
     c.Fill(ox + fw, oy + top, kWinW - 2 * fw, kWinH - top - fw, s.face);
     c.Nine(s.captionActive.bar, ox, oy, kWinW, top);
-    c.Text(ox + fw + 8, oy + fw + m.captionHeight / 2 + 5, s.captionActive.text, "Trigora1.0  " + GbkToUtf8(s.name), 13);
+    c.Text(ox + fw + 8, oy + fw + m.captionHeight / 2 + 5, s.captionActive.text,
+           "Trigora1.0  " + GbkToUtf8(s.name), 13);
 
     // caption buttons, right to left: close, maximise, minimise
     int bx = ox + kWinW - fw - m.captionButtonGap - m.captionButtonWidth;
@@ -189,8 +192,8 @@ void MockWindow(Canvas& c, const Skin& s, int ox, int oy) {
     // the five button faces
     const int rowY = oy + kWinH - fw - 22 - 32;
     const char8_t* texts[] = {u8"清除", u8"说明", u8"按下", u8"禁用", u8"确定"};
-    const ButtonState states[] = {ButtonState::Normal, ButtonState::Hot, ButtonState::Pressed, ButtonState::Disabled,
-                                  ButtonState::Default};
+    const ButtonState states[] = {ButtonState::Normal, ButtonState::Hot, ButtonState::Pressed,
+                                  ButtonState::Disabled, ButtonState::Default};
     for (int i = 0; i < 5; ++i) {
         Button(c, s, states[i], ox + fw + 10 + i * 62, rowY, 56, 26, texts[i]);
     }
@@ -247,7 +250,8 @@ int main(int argc, char** argv) {
     int failed = 0;
     for (int i = 0; i < count; ++i) {
         std::ifstream in(argv[i + 2], std::ios::binary);
-        const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                              std::istreambuf_iterator<char>());
         const SkinResult r = ReadSkinFile(bytes);
         const int ox = (i % kColumns) * kTileW + 10;
         const int oy = (i / kColumns) * kTileH + 24;

@@ -51,7 +51,8 @@ Bytes MakeStoredFile(const skintool::SkinSource& src, unsigned seed) {
                                  ? src.expandedSize - plain->size() - skin::kChunkHeaderSize
                                  : 0;
     if (plain->size() != src.expandedSize && room == 0) {
-        throw std::runtime_error(who + "content needs " + std::to_string(plain->size() + skin::kChunkHeaderSize) +
+        throw std::runtime_error(who + "content needs " +
+                                 std::to_string(plain->size() + skin::kChunkHeaderSize) +
                                  " bytes, more than the expanded size " + std::to_string(src.expandedSize));
     }
     std::size_t filler = 0;
@@ -73,7 +74,8 @@ Bytes MakeStoredFile(const skintool::SkinSource& src, unsigned seed) {
             }
         } else if (filler == 0) {
             throw std::runtime_error(who + "compressed content is " + std::to_string(size) +
-                                     " bytes, more than the stored size allows (" + std::to_string(target) + ")");
+                                     " bytes, more than the stored size allows (" + std::to_string(target) +
+                                     ")");
         }
         // Filler costs about a byte per byte; step towards the target from below.
         const long gap = static_cast<long>(target) - static_cast<long>(size);
@@ -123,7 +125,8 @@ int main(int argc, char** argv) {
                 std::snprintf(leaf, sizeof leaf, "%02u.she", index);
                 const std::string path = outDir + "/" + leaf;
                 std::ofstream out(path, std::ios::binary | std::ios::trunc);
-                out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+                out.write(reinterpret_cast<const char*>(file.data()),
+                          static_cast<std::streamsize>(file.size()));
                 out.close();
                 if (!out) {
                     throw std::runtime_error("cannot write " + path);

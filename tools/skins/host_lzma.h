@@ -23,6 +23,7 @@ std::vector<std::uint8_t> Encode(std::span<const std::uint8_t> data, const Encod
 
 // liblzma's decoding of a raw stream of known size, end marker optional; nullopt on any error.
 std::optional<std::vector<std::uint8_t>> Decode(std::span<const std::uint8_t> stream, std::size_t outSize,
-                                                std::uint32_t lc = 3, std::uint32_t lp = 0, std::uint32_t pb = 2);
+                                                std::uint32_t lc = 3, std::uint32_t lp = 0,
+                                                std::uint32_t pb = 2);
 
 } // namespace trigora::hostlzma

@@ -130,7 +130,8 @@ double PatternAlpha(const Recipe& r, unsigned x, unsigned y) {
         const double off = (row % 2) ? s : 0;
         const bool mortarY = std::fmod(y, s) < 1;
         const bool mortarX = std::fmod(x + off, 2 * s) < 1;
-        return (mortarX || mortarY) ? 1.0 : 0.25 * Hash(static_cast<unsigned>((x + off) / (2 * s)), row, r.seed);
+        return (mortarX || mortarY) ? 1.0
+                                    : 0.25 * Hash(static_cast<unsigned>((x + off) / (2 * s)), row, r.seed);
     }
     case Pattern::Scanlines:
         return std::fmod(y, s) < 1 ? 1.0 : 0.0;
@@ -167,8 +168,11 @@ Inside GlyphTest(const Recipe& r, double dx, double dy) {
         };
     };
     auto box = [=](double x0, double y0, double x1, double y1, double topExtra) {
-        return std::vector<Seg>{{x0, y0, x1, y0}, {x0, y0 + topExtra, x1, y0 + topExtra}, {x1, y0, x1, y1},
-                                {x1, y1, x0, y1}, {x0, y1, x0, y0}};
+        return std::vector<Seg>{{x0, y0, x1, y0},
+                                {x0, y0 + topExtra, x1, y0 + topExtra},
+                                {x1, y0, x1, y1},
+                                {x1, y1, x0, y1},
+                                {x0, y1, x0, y0}};
     };
     switch (r.glyph) {
     case Glyph::None:
@@ -181,8 +185,11 @@ Inside GlyphTest(const Recipe& r, double dx, double dy) {
         return strokes(box(0.1, 0.1, 0.9, 0.9, 0.12));
     case Glyph::Restore: {
         std::vector<Seg> a = box(0.1, 0.34, 0.66, 0.9, 0.1);
-        const std::vector<Seg> b = {{0.34, 0.1, 0.9, 0.1}, {0.34, 0.2, 0.9, 0.2}, {0.9, 0.1, 0.9, 0.66},
-                                    {0.9, 0.66, 0.66, 0.66}, {0.34, 0.1, 0.34, 0.34}};
+        const std::vector<Seg> b = {{0.34, 0.1, 0.9, 0.1},
+                                    {0.34, 0.2, 0.9, 0.2},
+                                    {0.9, 0.1, 0.9, 0.66},
+                                    {0.9, 0.66, 0.66, 0.66},
+                                    {0.34, 0.1, 0.34, 0.34}};
         a.insert(a.end(), b.begin(), b.end());
         return strokes(a);
     }
@@ -213,7 +220,9 @@ Inside GlyphTest(const Recipe& r, double dx, double dy) {
 
 } // namespace
 
-Rgba FromRgb(skin::Rgb c, double alpha) { return {c.r / 255.0, c.g / 255.0, c.b / 255.0, alpha}; }
+Rgba FromRgb(skin::Rgb c, double alpha) {
+    return {c.r / 255.0, c.g / 255.0, c.b / 255.0, alpha};
+}
 
 Rgba Mix(const Rgba& a, const Rgba& b, double t) {
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
@@ -266,7 +275,9 @@ skin::Image Paint(const Recipe& r) {
     }
 
     skin::Image img = skin::MakeImage(r.width, r.height, r.margins);
-    auto byte = [](double v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v * 255), 0L, 255L)); };
+    auto byte = [](double v) {
+        return static_cast<std::uint8_t>(std::clamp(std::lround(v * 255), 0L, 255L));
+    };
     for (std::size_t i = 0; i < cv.px.size(); ++i) {
         const Rgba& p = cv.px[i];
         img.pixels[i] = p.a <= 0 ? 0 : skin::MakePixel(byte(p.r), byte(p.g), byte(p.b), byte(p.a));

@@ -27,22 +27,22 @@ struct Recipe {
     Shape shape = Shape::Rect;
     Corners corners = Corners::All;
     double radius = 0;
-    std::vector<Rgba> fill;         // gradient stops, evenly spaced
-    bool horizontal = false;        // gradient runs left to right
+    std::vector<Rgba> fill;  // gradient stops, evenly spaced
+    bool horizontal = false; // gradient runs left to right
     Pattern pattern = Pattern::None;
     Rgba patternColour;
     double patternScale = 4;
-    double gloss = 0;               // strength of the glass highlight
-    double glossSplit = 0;          // 0: a soft fade; else the highlight ends sharply at this height
-    Rgba highlight;                 // one-pixel inner line (alpha 0 = none)
-    Rgba border;                    // one-pixel outer line (alpha 0 = none)
+    double gloss = 0;      // strength of the glass highlight
+    double glossSplit = 0; // 0: a soft fade; else the highlight ends sharply at this height
+    Rgba highlight;        // one-pixel inner line (alpha 0 = none)
+    Rgba border;           // one-pixel outer line (alpha 0 = none)
     double borderWidth = 1;
     Glyph glyph = Glyph::None;
     Rgba glyphColour;
-    double glyphSize = 8;           // the glyph's box, pixels
+    double glyphSize = 8; // the glyph's box, pixels
     double glyphThickness = 1.5;
-    Rgba glyphShadow;               // drawn one pixel down-right when alpha > 0
-    unsigned seed = 1;              // for the textures
+    Rgba glyphShadow;  // drawn one pixel down-right when alpha > 0
+    unsigned seed = 1; // for the textures
 };
 
 skin::Image Paint(const Recipe& recipe);

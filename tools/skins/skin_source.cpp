@@ -77,8 +77,8 @@ class Context {
                 continue;
             }
             std::size_t j = i + 1;
-            while (j < value.size() && (std::isalnum(static_cast<unsigned char>(value[j])) || value[j] == '.' ||
-                                        value[j] == '_' || value[j] == '-')) {
+            while (j < value.size() && (std::isalnum(static_cast<unsigned char>(value[j])) ||
+                                        value[j] == '.' || value[j] == '_' || value[j] == '-')) {
                 ++j;
             }
             const std::string key = value.substr(i + 1, j - i - 1);
@@ -182,7 +182,7 @@ std::map<std::string, std::string> ImageFields(const Context& cx, const std::str
 
 Recipe BuildRecipe(const Context& cx, const std::string& key) {
     Recipe r;
-    r.seed = cx.seed_ * 131u + static_cast<unsigned>(std::hash<std::string>{}(key) & 0xFFFF);
+    r.seed = cx.seed_ * 131u + static_cast<unsigned>(std::hash<std::string>{}(key)&0xFFFF);
     for (const auto& [field, raw] : ImageFields(cx, key)) {
         const std::string where = "image " + key + ", " + field;
         const std::vector<std::string> w = Words(cx.Expand(raw, where));
@@ -245,8 +245,9 @@ Recipe BuildRecipe(const Context& cx, const std::string& key) {
             r.horizontal = !w.empty() && w[0] == "horizontal";
         } else if (field == "pattern") {
             static const std::map<std::string, Pattern> kinds = {
-                {"none", Pattern::None},       {"noise", Pattern::Noise},     {"brushed", Pattern::Brushed},
-                {"stripes", Pattern::Stripes}, {"checker", Pattern::Checker}, {"blocks", Pattern::Blocks},
+                {"none", Pattern::None},          {"noise", Pattern::Noise},
+                {"brushed", Pattern::Brushed},    {"stripes", Pattern::Stripes},
+                {"checker", Pattern::Checker},    {"blocks", Pattern::Blocks},
                 {"scanlines", Pattern::Scanlines}};
             if (w.empty() || !kinds.count(w[0])) {
                 throw SourceError(where + ": unknown pattern");
@@ -265,11 +266,16 @@ Recipe BuildRecipe(const Context& cx, const std::string& key) {
             r.border = withAlpha(0);
             r.borderWidth = num(2, 1);
         } else if (field == "glyph") {
-            static const std::map<std::string, Glyph> kinds = {
-                {"none", Glyph::None},         {"close", Glyph::Close}, {"minimize", Glyph::Minimize},
-                {"maximize", Glyph::Maximize}, {"restore", Glyph::Restore}, {"check", Glyph::Check},
-                {"arrowdown", Glyph::ArrowDown}, {"grip", Glyph::Grip},   {"dot", Glyph::Dot},
-                {"plus", Glyph::Plus}};
+            static const std::map<std::string, Glyph> kinds = {{"none", Glyph::None},
+                                                               {"close", Glyph::Close},
+                                                               {"minimize", Glyph::Minimize},
+                                                               {"maximize", Glyph::Maximize},
+                                                               {"restore", Glyph::Restore},
+                                                               {"check", Glyph::Check},
+                                                               {"arrowdown", Glyph::ArrowDown},
+                                                               {"grip", Glyph::Grip},
+                                                               {"dot", Glyph::Dot},
+                                                               {"plus", Glyph::Plus}};
             if (w.empty() || !kinds.count(w[0])) {
                 throw SourceError(where + ": unknown glyph");
             }
@@ -386,7 +392,9 @@ SkinSource BuildSkin(const Sections& merged, unsigned seed) {
             throw SourceError(where + " is not given");
         }
         const Rgba v = cx.Colour(Trim(cx.Expand(it->second, where)), where);
-        auto byte = [](double d) { return static_cast<std::uint8_t>(std::lround(std::clamp(d, 0.0, 1.0) * 255)); };
+        auto byte = [](double d) {
+            return static_cast<std::uint8_t>(std::lround(std::clamp(d, 0.0, 1.0) * 255));
+        };
         c.get(out.skin) = {byte(v.r), byte(v.g), byte(v.b)};
     }
     for (const skin::ImageSlot& slot : skin::ImageSlots()) {
@@ -415,7 +423,8 @@ SkinSource BuildSkin(const Sections& merged, unsigned seed) {
         if (name.rfind("image ", 0) == 0 && !skin::FindImageSlot(name.substr(6))) {
             throw SourceError("unknown image " + name.substr(6));
         }
-        if (name != "" && name != "palette" && name != "metrics" && name != "colours" && name.rfind("image ", 0) != 0) {
+        if (name != "" && name != "palette" && name != "metrics" && name != "colours" &&
+            name.rfind("image ", 0) != 0) {
             throw SourceError("unknown section [" + name + "]");
         }
     }

@@ -23,8 +23,8 @@ Sections ReadSections(const std::string& path);
 void Overlay(Sections& base, const Sections& top);
 
 struct SkinSource {
-    skin::Skin skin;           // name in GBK
-    std::string displayName;   // UTF-8, for messages
+    skin::Skin skin;         // name in GBK
+    std::string displayName; // UTF-8, for messages
     std::uint32_t storedSize = 0;
     std::uint32_t expandedSize = 0;
 };

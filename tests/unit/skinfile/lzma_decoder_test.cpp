@@ -32,7 +32,8 @@ Bytes MakePayload(Kind kind, std::size_t size, std::uint32_t seed) {
         }
         break;
     case Kind::Text: {
-        static const char* words[] = {"sine ", "cosine ", "tangent ", "radian ", "degree ", "\xd6\xd0 ", "\n"};
+        static const char* words[] = {"sine ",   "cosine ",   "tangent ", "radian ",
+                                      "degree ", "\xd6\xd0 ", "\n"};
         std::size_t i = 0;
         while (i < size) {
             const char* w = words[rng() % 7];
@@ -71,18 +72,17 @@ struct RoundTrip {
 
 TEST(LzmaDecoder, MatchesLiblzmaOnPayloadsOfManySizes) {
     const RoundTrip cases[] = {
-        {Kind::Zeros, 0},          {Kind::Random, 1},         {Kind::Text, 2},
-        {Kind::Random, 5},         {Kind::Zeros, 273},        {Kind::Text, 274},
-        {Kind::Mixed, 4096},       {Kind::Random, 65537},     {Kind::Text, 100000},
-        {Kind::Mixed, 300000},     {Kind::Zeros, 1u << 21},   {Kind::Random, 1u << 21},
-        {Kind::Mixed, 1u << 21},   {Kind::Text, 1u << 21},
+        {Kind::Zeros, 0},        {Kind::Random, 1},      {Kind::Text, 2},         {Kind::Random, 5},
+        {Kind::Zeros, 273},      {Kind::Text, 274},      {Kind::Mixed, 4096},     {Kind::Random, 65537},
+        {Kind::Text, 100000},    {Kind::Mixed, 300000},  {Kind::Zeros, 1u << 21}, {Kind::Random, 1u << 21},
+        {Kind::Mixed, 1u << 21}, {Kind::Text, 1u << 21},
     };
     std::uint32_t seed = 1;
     for (const RoundTrip& c : cases) {
         const Bytes data = MakePayload(c.kind, c.size, seed++);
         for (bool marker : {false, true}) {
-            SCOPED_TRACE("kind " + std::to_string(static_cast<int>(c.kind)) + " size " + std::to_string(c.size) +
-                         (marker ? " with end marker" : " without end marker"));
+            SCOPED_TRACE("kind " + std::to_string(static_cast<int>(c.kind)) + " size " +
+                         std::to_string(c.size) + (marker ? " with end marker" : " without end marker"));
             hostlzma::EncodeOptions opt;
             opt.endMarker = marker;
             opt.preset = c.size > 500000 ? 1 : 6;
@@ -101,7 +101,8 @@ TEST(LzmaDecoder, HonoursOtherLiteralAndPositionBits) {
     const Properties cases[] = {{0, 0, 0}, {4, 0, 4}, {0, 4, 0}, {1, 3, 1}, {2, 2, 3}};
     const Bytes data = MakePayload(Kind::Mixed, 70000, 7);
     for (const Properties& p : cases) {
-        SCOPED_TRACE("lc" + std::to_string(p.lc) + " lp" + std::to_string(p.lp) + " pb" + std::to_string(p.pb));
+        SCOPED_TRACE("lc" + std::to_string(p.lc) + " lp" + std::to_string(p.lp) + " pb" +
+                     std::to_string(p.pb));
         hostlzma::EncodeOptions opt;
         opt.lc = p.lc;
         opt.lp = p.lp;
@@ -129,7 +130,8 @@ TEST(LzmaDecoder, PropertiesByte) {
     EXPECT_FALSE(PropertiesFromByte(255).has_value());
     Bytes out(4);
     const Bytes stream = hostlzma::Encode(Bytes(4, 1));
-    EXPECT_EQ(Decode({9, 0, 0}, stream.data(), stream.size(), out.data(), out.size()).error, Error::BadProperties);
+    EXPECT_EQ(Decode({9, 0, 0}, stream.data(), stream.size(), out.data(), out.size()).error,
+              Error::BadProperties);
 }
 
 TEST(LzmaDecoder, RefusesEveryTruncationOfTheReadPart) {
@@ -169,12 +171,18 @@ struct Crafted {
 
 TEST(LzmaDecoder, RefusesCraftedStreams) {
     const Crafted cases[] = {
-        {"a well-formed script decodes", {{Symbol::Literal, 'a'}, {Symbol::Match, 0, 5}, {Symbol::ShortRep}}, 7,
+        {"a well-formed script decodes",
+         {{Symbol::Literal, 'a'}, {Symbol::Match, 0, 5}, {Symbol::ShortRep}},
+         7,
          Error::None},
         {"match at the very start", {{Symbol::Match, 0, 2}}, 4, Error::DistanceTooFar},
-        {"match one byte too far", {{Symbol::Literal, 'a'}, {Symbol::Literal, 'b'}, {Symbol::Match, 2, 2}}, 6,
+        {"match one byte too far",
+         {{Symbol::Literal, 'a'}, {Symbol::Literal, 'b'}, {Symbol::Match, 2, 2}},
+         6,
          Error::DistanceTooFar},
-        {"far match, far beyond the output", {{Symbol::Literal, 'a'}, {Symbol::Match, 1000000, 3}}, 10,
+        {"far match, far beyond the output",
+         {{Symbol::Literal, 'a'}, {Symbol::Match, 1000000, 3}},
+         10,
          Error::DistanceTooFar},
         {"short repeat at the start", {{Symbol::ShortRep}}, 2, Error::DistanceTooFar},
         {"repeat at the start", {{Symbol::Rep0, 0, 4}}, 8, Error::DistanceTooFar},

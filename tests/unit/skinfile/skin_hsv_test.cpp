@@ -11,7 +11,8 @@ Skin ColourfulSkin() {
     Skin s;
     int n = 0;
     for (const ColourSlot& c : ColourSlots()) {
-        c.get(s) = {static_cast<std::uint8_t>(n * 37), static_cast<std::uint8_t>(n * 91), static_cast<std::uint8_t>(n * 13)};
+        c.get(s) = {static_cast<std::uint8_t>(n * 37), static_cast<std::uint8_t>(n * 91),
+                    static_cast<std::uint8_t>(n * 13)};
         ++n;
     }
     for (const ImageSlot& slot : ImageSlots()) {
@@ -53,9 +54,9 @@ TEST(SkinHsv, KnownColoursMoveAsExpected) {
             EXPECT_EQ(got, AdjustHsv(c.in, 180, 0, 0));
             continue;
         }
-        EXPECT_EQ(got, c.out) << int(c.in.r) << "," << int(c.in.g) << "," << int(c.in.b) << " by " << c.h << "/"
-                              << c.s << "/" << c.v << " gave " << int(got.r) << "," << int(got.g) << ","
-                              << int(got.b);
+        EXPECT_EQ(got, c.out) << int(c.in.r) << "," << int(c.in.g) << "," << int(c.in.b) << " by " << c.h
+                              << "/" << c.s << "/" << c.v << " gave " << int(got.r) << "," << int(got.g)
+                              << "," << int(got.b);
     }
 }
 
@@ -72,7 +73,8 @@ TEST(SkinHsv, TurnsEveryColourAndPixelButKeepsAlpha) {
         ASSERT_EQ(a.pixels.size(), b.pixels.size());
         for (std::size_t i = 0; i < a.pixels.size(); ++i) {
             ASSERT_EQ(PixelA(a.pixels[i]), PixelA(b.pixels[i]));
-            const Rgb want = AdjustHsv({PixelR(a.pixels[i]), PixelG(a.pixels[i]), PixelB(a.pixels[i])}, 120, 0, 0);
+            const Rgb want =
+                AdjustHsv({PixelR(a.pixels[i]), PixelG(a.pixels[i]), PixelB(a.pixels[i])}, 120, 0, 0);
             ASSERT_EQ(want, (Rgb{PixelR(b.pixels[i]), PixelG(b.pixels[i]), PixelB(b.pixels[i])}));
         }
     }

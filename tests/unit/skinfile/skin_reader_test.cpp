@@ -141,7 +141,8 @@ TEST(SkinFormat, RefusesDamagedContentWithItsReason) {
              const std::size_t at = FindChunk(c, "IMAG", 3);
              std::uint32_t len;
              std::memcpy(&len, c.data() + at + 4, 4);
-             c.erase(c.begin() + static_cast<std::ptrdiff_t>(at), c.begin() + static_cast<std::ptrdiff_t>(at + 8 + len));
+             c.erase(c.begin() + static_cast<std::ptrdiff_t>(at),
+                     c.begin() + static_cast<std::ptrdiff_t>(at + 8 + len));
              FixCrc(c);
          },
          "is missing"},
@@ -211,8 +212,8 @@ TEST(SkinFormat, SkipsChunksAndPartsOfLaterVersions) {
     const Bytes extra = {'X', 'T', 'R', 'A', 3, 0, 0, 0, 1, 2, 3};
     c.insert(c.begin() + static_cast<std::ptrdiff_t>(FindChunk(c, "COLR")), extra.begin(), extra.end());
     // an image number this reader does not know, one pixel
-    const Bytes unknownImage = {'I', 'M', 'A', 'G', 20, 0, 0, 0, 0xEE, 0x7E, 1, 0, 1, 0, 0, 0,
-                                0,   0,   0,   0,   0,  0, 0, 0, 1,    2,    3, 4};
+    const Bytes unknownImage = {'I', 'M', 'A', 'G', 20, 0, 0, 0, 0xEE, 0x7E, 1, 0, 1, 0,
+                                0,   0,   0,   0,   0,  0, 0, 0, 0,    0,    1, 2, 3, 4};
     c.insert(c.end(), unknownImage.begin(), unknownImage.end());
     FixCrc(c);
     const SkinResult r = ParseSkin(c);

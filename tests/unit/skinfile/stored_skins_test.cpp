@@ -21,16 +21,35 @@ struct Entry {
 };
 
 const Entry kCatalogue[29] = {
-    {"MSN", 15574, 277244},          {"QQ2008", 9533, 144932},        {"QQ2009_宽_底边", 19786, 334484},
-    {"QQ2009_窄_底边", 19497, 323060}, {"QQ影音", 18930, 457868},       {"炫绿", 12564, 324980},
-    {"积木", 41098, 230784},          {"Adamant", 24409, 196172},      {"Aero", 30738, 297840},
-    {"Aero粉红", 39378, 368932},      {"华硕Asus", 8321, 198740},      {"黑框银底", 13192, 175192},
-    {"中国红", 26370, 275540},        {"Compact", 23603, 280868},      {"Darkroyale", 20863, 280868},
-    {"Elegance", 11676, 483428},     {"Enjoy", 17997, 203388},        {"银白", 37461, 1028620},
-    {"Insomnia", 25715, 380060},     {"Office2007", 12105, 310940},   {"苹果Pixos", 29447, 328060},
-    {"QQ2009", 20552, 247940},       {"QQ游戏", 15562, 181412},       {"Royale", 20738, 263444},
-    {"Storm", 18765, 194716},        {"Vista", 15733, 239620},        {"Xenes", 44110, 338828},
-    {"Xmp", 20275, 249044},          {"Homestead", 30958, 283604},
+    {"MSN", 15574, 277244},
+    {"QQ2008", 9533, 144932},
+    {"QQ2009_宽_底边", 19786, 334484},
+    {"QQ2009_窄_底边", 19497, 323060},
+    {"QQ影音", 18930, 457868},
+    {"炫绿", 12564, 324980},
+    {"积木", 41098, 230784},
+    {"Adamant", 24409, 196172},
+    {"Aero", 30738, 297840},
+    {"Aero粉红", 39378, 368932},
+    {"华硕Asus", 8321, 198740},
+    {"黑框银底", 13192, 175192},
+    {"中国红", 26370, 275540},
+    {"Compact", 23603, 280868},
+    {"Darkroyale", 20863, 280868},
+    {"Elegance", 11676, 483428},
+    {"Enjoy", 17997, 203388},
+    {"银白", 37461, 1028620},
+    {"Insomnia", 25715, 380060},
+    {"Office2007", 12105, 310940},
+    {"苹果Pixos", 29447, 328060},
+    {"QQ2009", 20552, 247940},
+    {"QQ游戏", 15562, 181412},
+    {"Royale", 20738, 263444},
+    {"Storm", 18765, 194716},
+    {"Vista", 15733, 239620},
+    {"Xenes", 44110, 338828},
+    {"Xmp", 20275, 249044},
+    {"Homestead", 30958, 283604},
 };
 
 Bytes Load(int index) {
@@ -72,7 +91,8 @@ TEST_F(StoredSkins, DecodeAlikeWithOursAndLiblzmaAndReadAsNamed) {
         const ExpandResult ours = ExpandSkinFile(f);
         ASSERT_TRUE(ours.error.empty()) << ours.error;
         ASSERT_EQ(ours.content.size(), kCatalogue[i].expanded);
-        const auto theirs = hostlzma::Decode(std::span(f).subspan(kSkinFileHeaderSize), kCatalogue[i].expanded);
+        const auto theirs =
+            hostlzma::Decode(std::span(f).subspan(kSkinFileHeaderSize), kCatalogue[i].expanded);
         ASSERT_TRUE(theirs.has_value());
         EXPECT_TRUE(ours.content == *theirs);
         // The stream fills the file but for a little padding.
