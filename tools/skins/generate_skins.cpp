@@ -1,5 +1,6 @@
 // Host tool: turns the skin sources into the 29 stored skin files, each of its catalogue sizes.
 //   skin_generator OUT_DIR BASE_SOURCE SKIN_SOURCE...   (one source per catalogue entry, in order)
+// SKIN_GEN_TRACE=1 in the environment shows how each file's size was reached.
 #include "host_lzma.h"
 #include "skin_format.h"
 #include "skin_reader.h"
