@@ -1,5 +1,6 @@
 // Pelk.dll on a live window under a real desktop: what the screen shows before and after a skin.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -84,6 +85,80 @@ void PutSkinFile(const std::vector<std::uint8_t>& bytes) {
     ASSERT_TRUE(WriteFileBytes(g_engine.folder + L"\\skinh.she", bytes));
 }
 
+// ---- the screen as pixels ----
+
+struct Shot {
+    int w = 0, h = 0;
+    std::vector<std::uint32_t> px; // 0x00RRGGBB
+    Rgb At(int x, int y) const {
+        std::uint32_t p = px[static_cast<std::size_t>(y) * w + x];
+        return {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8), static_cast<std::uint8_t>(p)};
+    }
+    bool SameIn(const Shot& o, const RECT& r) const {
+        for (int y = r.top; y < r.bottom; ++y) {
+            for (int x = r.left; x < r.right; ++x) {
+                if (px[static_cast<std::size_t>(y) * w + x] != o.px[static_cast<std::size_t>(y) * w + x]) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+};
+
+Shot Screen() {
+    Shot s;
+    s.w = GetSystemMetrics(SM_CXSCREEN);
+    s.h = GetSystemMetrics(SM_CYSCREEN);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = s.w;
+    bi.bmiHeader.biHeight = -s.h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC mem = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, s.w, s.h, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    auto* p = static_cast<std::uint32_t*>(bits);
+    s.px.assign(p, p + static_cast<std::size_t>(s.w) * s.h);
+    for (auto& v : s.px) {
+        v &= 0xffffff;
+    }
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(bmp);
+    ReleaseDC(nullptr, screen);
+    return s;
+}
+
+// With ENGINE_SHOTS set to a folder, each named moment is also saved there as a bitmap to look at.
+void SaveShot(const Shot& s, const char* name) {
+    char folder[MAX_PATH];
+    if (GetEnvironmentVariableA("ENGINE_SHOTS", folder, MAX_PATH) == 0) {
+        return;
+    }
+    std::string path = std::string(folder) + "\\" + name + ".bmp";
+    BITMAPFILEHEADER fh{};
+    BITMAPINFOHEADER ih{};
+    ih.biSize = sizeof(ih);
+    ih.biWidth = s.w;
+    ih.biHeight = -s.h;
+    ih.biPlanes = 1;
+    ih.biBitCount = 32;
+    DWORD bytes = static_cast<DWORD>(s.px.size() * 4);
+    fh.bfType = 0x4d42;
+    fh.bfOffBits = sizeof(fh) + sizeof(ih);
+    fh.bfSize = fh.bfOffBits + bytes;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&fh), sizeof(fh));
+    out.write(reinterpret_cast<const char*>(&ih), sizeof(ih));
+    out.write(reinterpret_cast<const char*>(s.px.data()), bytes);
+}
+
 // ---- the test host: a captioned window with a push button, a label of its own class and an edit ----
 
 constexpr int kHostX = 150, kHostY = 120, kHostW = 420, kHostH = 300;
@@ -154,6 +229,7 @@ void ProbeMenu(HWND host) {
         HDC screen = GetDC(nullptr);
         g_menu.selected = GetPixel(screen, g_menu.rect.right - 8, g_menu.rect.top + 12);
         ReleaseDC(nullptr, screen);
+        SaveShot(Screen(), "menu");
         KillTimer(host, kMenuTimer);
         EndMenu();
     }
@@ -228,80 +304,6 @@ void CreateHost() {
     SetFocus(g_host.window); // no blinking caret, no focused button
     SetCursorPos(1000, 750); // no part may look hot
     Pump(400);
-}
-
-// ---- the screen as pixels ----
-
-struct Shot {
-    int w = 0, h = 0;
-    std::vector<std::uint32_t> px; // 0x00RRGGBB
-    Rgb At(int x, int y) const {
-        std::uint32_t p = px[static_cast<std::size_t>(y) * w + x];
-        return {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8), static_cast<std::uint8_t>(p)};
-    }
-    bool SameIn(const Shot& o, const RECT& r) const {
-        for (int y = r.top; y < r.bottom; ++y) {
-            for (int x = r.left; x < r.right; ++x) {
-                if (px[static_cast<std::size_t>(y) * w + x] != o.px[static_cast<std::size_t>(y) * w + x]) {
-                    return false;
-                }
-            }
-        }
-        return true;
-    }
-};
-
-Shot Screen() {
-    Shot s;
-    s.w = GetSystemMetrics(SM_CXSCREEN);
-    s.h = GetSystemMetrics(SM_CYSCREEN);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = s.w;
-    bi.bmiHeader.biHeight = -s.h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC mem = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, s.w, s.h, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    auto* p = static_cast<std::uint32_t*>(bits);
-    s.px.assign(p, p + static_cast<std::size_t>(s.w) * s.h);
-    for (auto& v : s.px) {
-        v &= 0xffffff;
-    }
-    SelectObject(mem, old);
-    DeleteDC(mem);
-    DeleteObject(bmp);
-    ReleaseDC(nullptr, screen);
-    return s;
-}
-
-// With ENGINE_SHOTS set to a folder, each named moment is also saved there as a bitmap to look at.
-void SaveShot(const Shot& s, const char* name) {
-    char folder[MAX_PATH];
-    if (GetEnvironmentVariableA("ENGINE_SHOTS", folder, MAX_PATH) == 0) {
-        return;
-    }
-    std::string path = std::string(folder) + "\\" + name + ".bmp";
-    BITMAPFILEHEADER fh{};
-    BITMAPINFOHEADER ih{};
-    ih.biSize = sizeof(ih);
-    ih.biWidth = s.w;
-    ih.biHeight = -s.h;
-    ih.biPlanes = 1;
-    ih.biBitCount = 32;
-    DWORD bytes = static_cast<DWORD>(s.px.size() * 4);
-    fh.bfType = 0x4d42;
-    fh.bfOffBits = sizeof(fh) + sizeof(ih);
-    fh.bfSize = fh.bfOffBits + bytes;
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&fh), sizeof(fh));
-    out.write(reinterpret_cast<const char*>(&ih), sizeof(ih));
-    out.write(reinterpret_cast<const char*>(s.px.data()), bytes);
 }
 
 int Distance(Rgb a, Rgb b) {
@@ -433,11 +435,87 @@ RECT AroundHost(int margin) {
 
 LONG_PTR HostProcNow() { return GetWindowLongPtrW(g_host.window, GWLP_WNDPROC); }
 
+// ---- every other kind of control the program uses, in a second window ----
+
+struct Gallery {
+    HWND window = nullptr, group = nullptr, check = nullptr, slider = nullptr, combo = nullptr, status = nullptr;
+};
+
+Gallery MakeGallery() {
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    Gallery g;
+    g.window = CreateWindowExW(WS_EX_TOPMOST, L"EnginePaintHost", L"皮肤设置", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                               20, 20, 600, 420, nullptr, nullptr, inst, nullptr);
+    g.group = CreateWindowExW(0, L"BUTTON", L"色调,饱和度,亮度", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 10, 10, 300, 160,
+                              g.window, nullptr, inst, nullptr);
+    g.check = CreateWindowExW(0, L"BUTTON", L"设置Aero特效", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 15, 25, 150, 24,
+                              g.group, nullptr, inst, nullptr);
+    SendMessageW(g.check, BM_SETCHECK, BST_CHECKED, 0);
+    g.slider = CreateWindowExW(0, TRACKBAR_CLASSW, L"", WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS, 15, 60, 260, 32,
+                               g.group, nullptr, inst, nullptr);
+    SendMessageW(g.slider, TBM_SETRANGE, TRUE, MAKELPARAM(0, 18));
+    SendMessageW(g.slider, TBM_SETPOS, TRUE, 6);
+    g.combo = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VISIBLE | CBS_DROPDOWN | WS_VSCROLL, 330, 20, 200, 200,
+                              g.window, nullptr, inst, nullptr);
+    for (const wchar_t* item : {L"MSN", L"QQ2008", L"Vista", L"不使用皮肤"}) {
+        SendMessageW(g.combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    }
+    SendMessageW(g.combo, CB_SETCURSEL, 0, 0);
+    g.status = CreateWindowExW(0, STATUSCLASSNAMEW, L"皮肤设置>参数调整", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, g.window,
+                               nullptr, inst, nullptr);
+    HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    for (HWND c : {g.group, g.check, g.slider, g.combo, g.status}) {
+        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    ShowWindow(g.window, SW_SHOW);
+    SetForegroundWindow(g.window);
+    SetFocus(g.window);
+    Pump(400);
+    return g;
+}
+
+RECT ScreenRect(HWND hwnd) {
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    return r;
+}
+
+struct BoxProbe {
+    HWND box = nullptr;
+    Rgb face{}, caption{};
+};
+BoxProbe g_box;
+
+void CALLBACK ProbeMessageBox(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = FindWindowW(L"#32770", L"温馨提示");
+    if (box == nullptr || !IsWindowVisible(box)) {
+        return;
+    }
+    KillTimer(nullptr, id);
+    Shot shot = Screen();
+    SaveShot(shot, "messagebox");
+    RECT r = ScreenRect(box), c;
+    GetClientRect(box, &c);
+    MapWindowPoints(box, nullptr, reinterpret_cast<POINT*>(&c), 2);
+    g_box.box = box;
+    g_box.face = shot.At(c.left + 3, c.bottom - 3);
+    g_box.caption = shot.At((r.left + r.right) / 2 + 20, (r.top + c.top) / 2 + 1);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
 // ---- the suite: one engine, one host, in order ----
 
 Shot plain_;          // the host before any skin
 LONG_PTR plainProc_ = 0; // and its window procedure
-std::vector<std::pair<POINT, LRESULT>> hits_; // the system's hit-test answers without a skin
+std::vector<std::pair<POINT, LRESULT>> hits_; // the system's hit-test answers without a skin, window-relative
+
+POINT OnScreen(POINT windowRelative) {
+    RECT r;
+    GetWindowRect(g_host.window, &r);
+    return {r.left + windowRelative.x, r.top + windowRelative.y};
+}
 
 class EnginePaint : public ::testing::Test {};
 
@@ -466,7 +544,7 @@ TEST_F(EnginePaint, LoadsAndExportsTheFiveFunctions) {
     Geometry g = HostGeometry();
     int y = g.window.top + g.captionH / 2;
     for (int x = g.window.left + 4; x < g.window.right - 2; x += 3) {
-        POINT pt{x, y};
+        POINT pt{x - g.window.left, y - g.window.top};
         hits_.push_back({pt, SendMessageW(g_host.window, WM_NCHITTEST, 0, MAKELPARAM(x, y))});
     }
 }
@@ -544,6 +622,58 @@ TEST_F(EnginePaint, RefusedFileAfterAttachKeepsTheLook) {
     EXPECT_TRUE(Screen().SameIn(before, AroundHost(0)));
 }
 
+TEST_F(EnginePaint, GroupBoxCheckBoxSliderComboStatusBarAndMessageBoxWearTheSkin) {
+    Skin skin = DecodedSkin(12);
+    Gallery g = MakeGallery();
+    Shot shot = Screen();
+    SaveShot(shot, "controls");
+    RECT gb = ScreenRect(g.group), sl = ScreenRect(g.slider), cb = ScreenRect(g.combo), sb = ScreenRect(g.status);
+    struct Row {
+        const char* part;
+        POINT at;
+        Rgb want;
+    } rows[] = {
+        {"group box frame", {gb.left, (gb.top + gb.bottom) / 2}, skin.groupBox.frame},
+        {"group box inside", {gb.right - 6, gb.bottom - 6}, skin.face},
+        {"slider background", {sl.left + 1, sl.top + 1}, skin.face},
+        {"combo border", {cb.left, (cb.top + cb.bottom) / 2}, skin.combo.border},
+        {"status bar", {sb.right - 30, (sb.top + sb.bottom) / 2}, skin.statusBar.face},
+    };
+    for (const Row& row : rows) {
+        Rgb got = shot.At(row.at.x, row.at.y);
+        EXPECT_LE(Distance(got, row.want), 3) << row.part << ": got " << Show(got) << ", skin has " << Show(row.want);
+    }
+
+    COMBOBOXINFO cbi{};
+    cbi.cbSize = sizeof(cbi);
+    ASSERT_TRUE(GetComboBoxInfo(g.combo, &cbi));
+    SendMessageW(g.combo, CB_SHOWDROPDOWN, TRUE, 0);
+    SendMessageW(cbi.hwndList, LB_SETCURSEL, 1, 0);
+    Pump(300);
+    Shot dropped = Screen();
+    SaveShot(dropped, "combo-dropped");
+    RECT list = ScreenRect(cbi.hwndList);
+    RECT item;
+    SendMessageW(cbi.hwndList, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
+    MapWindowPoints(cbi.hwndList, nullptr, reinterpret_cast<POINT*>(&item), 2);
+    Rgb selected = dropped.At(item.right - 4, (item.top + item.bottom) / 2);
+    Rgb plain = dropped.At(item.right - 4, item.bottom + (item.bottom - item.top) / 2);
+    EXPECT_LE(Distance(selected, skin.list.selectionBackground), 3) << Show(selected);
+    EXPECT_LE(Distance(plain, skin.list.background), 3) << Show(plain);
+    EXPECT_LE(Distance(dropped.At(list.left, (list.top + list.bottom) / 2), skin.list.border), 3);
+    SendMessageW(g.combo, CB_SHOWDROPDOWN, FALSE, 0);
+
+    g_box = {};
+    SetTimer(nullptr, 0, 100, &ProbeMessageBox);
+    MessageBoxW(g.window, L"系统已经成功设置窗体阴影！", L"温馨提示", MB_OK | MB_ICONINFORMATION);
+    ASSERT_NE(g_box.box, nullptr) << "the message box never showed";
+    EXPECT_LE(Distance(g_box.face, skin.face), 3) << Show(g_box.face);
+    Rgb bar = GridPixel(skin.captionActive.bar, 40, 22, 20, 11); // any middle pixel of the bar
+    EXPECT_LE(Distance(g_box.caption, bar), 40) << Show(g_box.caption) << " vs " << Show(bar);
+    DestroyWindow(g.window);
+    Pump(200);
+}
+
 TEST_F(EnginePaint, HueShiftRotatesTheCaptionHue) {
     Samples p = SamplePoints();
     Rgb base = Screen().At(p.caption.x, p.caption.y);
@@ -560,7 +690,8 @@ TEST_F(EnginePaint, HueShiftRotatesTheCaptionHue) {
 
 TEST_F(EnginePaint, HitTestingStaysWhereTheSystemPutsIt) {
     int moved = 0;
-    for (const auto& [pt, hit] : hits_) {
+    for (const auto& [rel, hit] : hits_) {
+        POINT pt = OnScreen(rel);
         if (SendMessageW(g_host.window, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y)) != hit) {
             ++moved;
         }
@@ -675,8 +806,9 @@ void Click(POINT at) {
 }
 
 POINT FirstHit(LRESULT want) {
-    for (const auto& [pt, hit] : hits_) {
+    for (const auto& [rel, hit] : hits_) {
         if (hit == want) {
+            POINT pt = OnScreen(rel);
             return {pt.x + 2, pt.y};
         }
     }
@@ -701,7 +833,6 @@ TEST_F(EnginePaint, CaptionStillDragsAndTheMinimiseAndCloseBoxesStillWork) {
     GetWindowRect(g_host.window, &now);
     EXPECT_EQ(now.left - g.window.left, 40);
     EXPECT_EQ(now.top - g.window.top, 20);
-    SetWindowPos(g_host.window, nullptr, g.window.left, g.window.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     Pump(200);
 
     POINT minimise = FirstHit(HTMINBUTTON);
