@@ -91,6 +91,8 @@ std::vector<std::shared_ptr<Skinned>> SkinnedWindows();
 LRESULT CallOld(Skinned& w, UINT msg, WPARAM wp, LPARAM lp);
 // Paints a self-drawn control at once, over whatever its own procedure drew.
 void PaintNow(Skinned& w);
+// Makes sure drawing done outside WM_PAINT reaches the screen soon.
+void SettleOnScreen(HWND hwnd);
 
 // Per kind: true when the message was handled and *result set.
 bool FrameMessage(Skinned& w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result);

@@ -1,6 +1,5 @@
 // Non-client painting of top-level windows: frame, caption bar, icon, title and caption buttons.
 #include <windows.h>
-#include <windowsx.h>
 
 #include "engine.h"
 
@@ -179,8 +178,19 @@ void PaintNonClient(Skinned& w) {
         ExcludeClipRect(dc, mbi.rcBar.left - wr.left, mbi.rcBar.top - wr.top, mbi.rcBar.right - wr.left,
                         mbi.rcBar.bottom - wr.top);
     }
-    Buffer buffer(dc, {0, 0, g.size.cx, g.size.cy});
-    DrawFrame(w, buffer.dc(), g);
+    {
+        Buffer buffer(dc, {0, 0, g.size.cx, g.size.cy});
+        DrawFrame(w, buffer.dc(), g);
+    }
+    SettleOnScreen(w.hwnd);
+}
+
+// Under Wine, mouse messages made by SendInput without a move can carry a stale position in
+// lParam; the pointer itself is always right.
+POINT PointerNow() {
+    POINT pt{};
+    GetCursorPos(&pt);
+    return pt;
 }
 
 int HitAt(HWND hwnd, POINT screen) { return static_cast<int>(SystemHitTest(hwnd, screen.x, screen.y)); }
@@ -295,8 +305,7 @@ bool FrameMessage(Skinned& w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
         return true;
     case WM_MOUSEMOVE:
         if (w.pressedHit != 0) {
-            POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-            ClientToScreen(w.hwnd, &pt);
+            POINT pt = PointerNow();
             bool inside = HitAt(w.hwnd, pt) == w.pressedHit;
             if (inside != w.pressedInside) {
                 w.pressedInside = inside;
@@ -308,9 +317,7 @@ bool FrameMessage(Skinned& w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
         return false;
     case WM_LBUTTONUP:
         if (w.pressedHit != 0) {
-            POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-            ClientToScreen(w.hwnd, &pt);
-            ReleaseButton(w, pt);
+            ReleaseButton(w, PointerNow());
             *result = 0;
             return true;
         }

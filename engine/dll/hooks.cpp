@@ -290,6 +290,22 @@ void PaintNow(Skinned& w) {
     }
     WindowDc owner(w.hwnd, dc);
     PaintControl(w, dc);
+    SettleOnScreen(w.hwnd);
+}
+
+namespace {
+constexpr UINT_PTR kSettleTimer = 0x5045;
+void CALLBACK Settled(HWND hwnd, UINT, UINT_PTR id, DWORD) { KillTimer(hwnd, id); }
+} // namespace
+
+void SettleOnScreen(HWND hwnd) {
+    // Wine copies a window's drawing to the screen when its thread next handles a message, and
+    // not twice within a short while; drawing done between messages (a pressed caption button,
+    // a button lit by the pointer) would wait for the next mouse move. A short one-shot timer
+    // is that next message.
+    if (IsWine()) {
+        SetTimer(hwnd, kSettleTimer, 60, &Settled);
+    }
 }
 
 bool IsWine() {

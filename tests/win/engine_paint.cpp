@@ -720,6 +720,15 @@ TEST_F(EnginePaint, PopupMenuWearsTheMenuColoursAndIsLayeredWithTheAlpha) {
     Pump(200);
 }
 
+TEST_F(EnginePaint, SystemMenuStillOpens) {
+    g_menu = {};
+    SetTimer(g_host.window, kMenuTimer, 100, nullptr);
+    SendMessageW(g_host.window, WM_SYSCOMMAND, SC_KEYMENU, ' ');
+    KillTimer(g_host.window, kMenuTimer);
+    EXPECT_NE(g_menu.window, nullptr);
+    Pump(200);
+}
+
 TEST_F(EnginePaint, ShadowDarkensTheEdgeFollowsTheWindowAndNeverTakesClicks) {
     Geometry g = HostGeometry();
     POINT right{g.window.right + 3, (g.window.top + g.window.bottom) / 2};
@@ -845,6 +854,34 @@ TEST_F(EnginePaint, CaptionStillDragsAndTheMinimiseAndCloseBoxesStillWork) {
 
     POINT close = FirstHit(HTCLOSE);
     ASSERT_GE(close.x, 0);
+    // The close box lights up under the pointer and looks pushed while held; let go elsewhere, it
+    // does nothing. The pointer is not in a screenshot, but stay clear of it anyway.
+    POINT look{close.x - 3, close.y - 3};
+    POINT away = OnScreen({kHostW / 2, HostGeometry().captionH / 2});
+    Shot normal, hot, pressed, slipped;
+    WhilePumping([&] {
+        SetCursorPos(away.x, away.y + 120);
+        Sleep(300);
+        normal = Screen();
+        SetCursorPos(close.x, close.y);
+        Sleep(300);
+        hot = Screen();
+        Button(MOUSEEVENTF_LEFTDOWN);
+        Sleep(300);
+        pressed = Screen();
+        SetCursorPos(away.x, away.y);
+        Sleep(300);
+        slipped = Screen();
+        Button(MOUSEEVENTF_LEFTUP);
+        Sleep(300);
+    });
+    SaveShot(hot, "close-hot");
+    SaveShot(pressed, "close-pressed");
+    EXPECT_GT(Distance(normal.At(look.x, look.y), hot.At(look.x, look.y)), 5);
+    EXPECT_GT(Distance(hot.At(look.x, look.y), pressed.At(look.x, look.y)), 10);
+    EXPECT_GT(Distance(pressed.At(look.x, look.y), slipped.At(look.x, look.y)), 10);
+    EXPECT_TRUE(IsWindow(g_host.window)) << "released away from the close box";
+
     Click(close);
     EXPECT_TRUE(g_host.closed);
     EXPECT_FALSE(IsWindow(g_host.window));
