@@ -267,9 +267,8 @@ void FatalError(std::string_view message) {
     ExitProcess(static_cast<UINT>(-1));
 }
 
-int RunProgram(const Program& program) {
+void InitialiseShell() {
     ShellState& s = Shell();
-    // 1. Program folder as the working directory, the hidden application window, the tables.
     s.instance = GetModuleHandleW(nullptr);
     s.programFolder = FindProgramFolder();
     SetCurrentDirectoryW(s.programFolder.c_str());
@@ -277,6 +276,12 @@ int RunProgram(const Program& program) {
     if (!s.applicationWindow) {
         FatalError("无法创建应用程序窗口");
     }
+}
+
+int RunProgram(const Program& program) {
+    ShellState& s = Shell();
+    // 1. Program folder as the working directory, the hidden application window, the tables.
+    InitialiseShell();
     s.tables = program.tables;
     if (program.mainWindow == nullptr) {
         FatalError("无法读取窗口表");

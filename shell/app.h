@@ -29,6 +29,10 @@ struct Program {
 // Runs the whole program: start-up, the event loop, the exit clean-up. Returns the exit code.
 int RunProgram(const Program& program);
 
+// Start-up's first step: the program folder as working directory, the hidden application window.
+// RunProgram does it; the shell's own tests call it alone.
+void InitialiseShell();
+
 void RegisterExitRoutine(ExitRoutine routine);
 
 // Builds a window from its table (or brings its open instance to the front). The owner, when

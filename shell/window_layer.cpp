@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 
 namespace trigora {
 

@@ -1,0 +1,310 @@
+// The end-to-end driver: process start and end, finding controls, typing, reading, real mouse input.
+#include "driver.h"
+
+#include <winternl.h>
+
+#include <cstdio>
+#include <cwchar>
+
+namespace driver {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"TrigoraWindow";
+
+struct FindMain {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindMainProc(HWND hwnd, LPARAM lp) {
+    auto* f = reinterpret_cast<FindMain*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    wchar_t caption[64] = {};
+    GetWindowTextW(hwnd, caption, 64);
+    if (pid == f->pid && lstrcmpW(cls, kWindowClass) == 0 && lstrcmpW(caption, L"Trigora1.0") == 0 &&
+        IsWindowVisible(hwnd)) {
+        f->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct FindChild {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindChildProc(HWND hwnd, LPARAM lp) {
+    auto* f = reinterpret_cast<FindChild*>(lp);
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    // The edit field inside a combo box has an id of its own (1001); it is not a table control.
+    HWND parent = GetParent(hwnd);
+    wchar_t parentCls[64] = {};
+    GetClassNameW(parent, parentCls, 64);
+    if (lstrcmpiW(parentCls, L"ComboBox") == 0) {
+        return TRUE;
+    }
+    if (GetDlgCtrlID(hwnd) == f->id) {
+        f->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct TopLevels {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK TopLevelProc(HWND hwnd, LPARAM lp) {
+    auto* t = reinterpret_cast<TopLevels*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == t->pid) {
+        t->found.push_back(hwnd);
+    }
+    return TRUE;
+}
+
+} // namespace
+
+std::string Utf8(const std::wstring& w) {
+    if (w.empty()) {
+        return {};
+    }
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring FromUtf8(const std::string& s) {
+    if (s.empty()) {
+        return {};
+    }
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
+    return out;
+}
+
+std::wstring BuildFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p(path);
+    p = p.substr(0, p.find_last_of(L'\\')); // build\wintests
+    return p.substr(0, p.find_last_of(L'\\')); // build
+}
+
+std::wstring TrigoraExe() {
+    return BuildFolder() + L"\\Trigora.exe";
+}
+
+Trigora::Trigora(const std::wstring& workingDirectory) {
+    std::wstring exe = TrigoraExe();
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &si, &process_)) {
+        return;
+    }
+    WaitForInputIdle(process_.hProcess, 20000);
+    FindMain f{process_.dwProcessId, nullptr};
+    WaitUntil(
+        [&] {
+            EnumWindows(FindMainProc, reinterpret_cast<LPARAM>(&f));
+            return f.found != nullptr;
+        },
+        30000);
+    main_ = f.found;
+    Settle();
+}
+
+Trigora::~Trigora() {
+    if (process_.hProcess != nullptr) {
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.hProcess, 99);
+            WaitForSingleObject(process_.hProcess, 5000);
+        }
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
+}
+
+DWORD Trigora::WaitForExit(DWORD milliseconds) {
+    if (WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0) {
+        return STILL_ACTIVE;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+}
+
+void Trigora::Settle() const {
+    if (main_ != nullptr) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+    }
+}
+
+std::wstring Trigora::CurrentDirectory() const {
+    // 32-bit layout: PEB+0x10 -> RTL_USER_PROCESS_PARAMETERS; its CurrentDirectory.DosPath at +0x24.
+    using QueryFn = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION info{};
+    ULONG got = 0;
+    if (query == nullptr || query(process_.hProcess, 0, &info, sizeof(info), &got) != 0) {
+        return {};
+    }
+    auto peb = reinterpret_cast<const char*>(info.PebBaseAddress);
+    const char* params = nullptr;
+    SIZE_T read = 0;
+    if (!ReadProcessMemory(process_.hProcess, peb + 0x10, &params, sizeof(params), &read)) {
+        return {};
+    }
+    UNICODE_STRING dir{};
+    if (!ReadProcessMemory(process_.hProcess, params + 0x24, &dir, sizeof(dir), &read)) {
+        return {};
+    }
+    std::wstring out(dir.Length / sizeof(wchar_t), L'\0');
+    if (!ReadProcessMemory(process_.hProcess, dir.Buffer, out.data(), dir.Length, &read)) {
+        return {};
+    }
+    return out;
+}
+
+HWND ControlByOrder(HWND window, int order) {
+    FindChild f{1000 + order - 1, nullptr};
+    EnumChildWindows(window, FindChildProc, reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+std::wstring Text(HWND hwnd) {
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length);
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, 5000, &got);
+    text.resize(got);
+    return text;
+}
+
+std::string TextUtf8(HWND hwnd) {
+    return Utf8(Text(hwnd));
+}
+
+void SetText(HWND hwnd, const std::wstring& text) {
+    SendMessageW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void Type(HWND edit, const std::wstring& text) {
+    SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(-1), -1); // caret at the end
+    for (wchar_t ch : text) {
+        SendMessageW(edit, WM_CHAR, ch, 1);
+    }
+}
+
+void ClearByKeys(HWND edit) {
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    SendMessageW(edit, WM_CHAR, VK_BACK, 1);
+}
+
+std::wstring ClassName(HWND hwnd) {
+    wchar_t cls[128] = {};
+    GetClassNameW(hwnd, cls, 128);
+    return cls;
+}
+
+RECT RectIn(HWND control, HWND reference) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(HWND_DESKTOP, reference, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::vector<HWND> TopLevelWindows(DWORD processId) {
+    TopLevels t{processId, {}};
+    EnumWindows(TopLevelProc, reinterpret_cast<LPARAM>(&t));
+    return t.found;
+}
+
+HWND FindTopLevel(DWORD processId, const std::wstring& caption, DWORD waitMs) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND h : TopLevelWindows(processId)) {
+                if (IsWindowVisible(h) && Text(h) == caption) {
+                    found = h;
+                    return true;
+                }
+            }
+            return false;
+        },
+        waitMs);
+    return found;
+}
+
+bool ClickAt(POINT screen, bool right) {
+    // Real input at the X server, through xdotool (Wine starts Unix programs too): Wine's own
+    // SetCursorPos is not reliably warped to the X pointer, so a click by SendInput can land
+    // where the X pointer still is. Without a window manager the virtual desktop covers the X
+    // screen from its origin, so screen coordinates are X coordinates.
+    wchar_t command[160];
+    swprintf(command, 160, L"Z:\\usr\\bin\\xdotool mousemove %ld %ld click %d", screen.x, screen.y, right ? 3 : 1);
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        fprintf(stderr, "xdotool could not be started (error %lu)\n", GetLastError());
+        return false;
+    }
+    // Wine gives no waitable handle for a Unix process: the pointer's arrival says xdotool ran.
+    if (pi.hProcess != nullptr) {
+        CloseHandle(pi.hProcess);
+    }
+    if (pi.hThread != nullptr) {
+        CloseHandle(pi.hThread);
+    }
+    bool arrived = WaitUntil(
+        [&] {
+            POINT now{};
+            GetCursorPos(&now);
+            return now.x == screen.x && now.y == screen.y;
+        },
+        5000);
+    Sleep(300); // the click follows the move
+    return arrived;
+}
+
+bool FindHitPoint(HWND window, LRESULT hit, POINT& out) {
+    // The middle of the area that answers `hit`: its edge pixels may count for the hit test
+    // but not for the button that tracks the press.
+    RECT r{};
+    GetWindowRect(window, &r);
+    long sx = 0, sy = 0, n = 0;
+    for (int y = r.top; y < r.top + 40 && y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x) {
+            DWORD_PTR result = 0;
+            SendMessageTimeoutW(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_NORMAL, 2000, &result);
+            if (static_cast<LRESULT>(result) == hit) {
+                sx += x;
+                sy += y;
+                ++n;
+            }
+        }
+    }
+    if (n == 0) {
+        return false;
+    }
+    out = {static_cast<LONG>(sx / n), static_cast<LONG>(sy / n)};
+    return true;
+}
+
+} // namespace driver

@@ -1,0 +1,81 @@
+// The end-to-end driver: starts Trigora.exe and looks at it from outside, through window messages.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace driver {
+
+// Paths of the build, found from the test executable's own place (build/wintests/).
+std::wstring BuildFolder();
+std::wstring TrigoraExe();
+
+// A running Trigora, ended (killed if need be) when the object goes.
+class Trigora {
+  public:
+    // Starts the program in `workingDirectory` (empty: its own folder) and waits until its main
+    // window is visible and the program idle.
+    explicit Trigora(const std::wstring& workingDirectory = L"");
+    ~Trigora();
+    Trigora(const Trigora&) = delete;
+    Trigora& operator=(const Trigora&) = delete;
+
+    HWND Main() const { return main_; }
+    HANDLE Process() const { return process_.hProcess; }
+    DWORD ProcessId() const { return process_.dwProcessId; }
+    bool Started() const { return main_ != nullptr; }
+
+    // Waits for the process to end; its exit code, or STILL_ACTIVE on time-out.
+    DWORD WaitForExit(DWORD milliseconds = 10000);
+    // The process's current directory, read from its process parameters.
+    std::wstring CurrentDirectory() const;
+    // Waits until the program has handled everything sent so far.
+    void Settle() const;
+
+  private:
+    PROCESS_INFORMATION process_{};
+    HWND main_ = nullptr;
+};
+
+// A control of a window by its table order (1 first): its id is 1000 + order - 1.
+HWND ControlByOrder(HWND window, int order);
+std::wstring Text(HWND hwnd);
+std::string TextUtf8(HWND hwnd);
+void SetText(HWND hwnd, const std::wstring& text);
+// Types a text as a user does: one character message after another, each handled before the next.
+void Type(HWND edit, const std::wstring& text);
+// Clears an edit box the way a user does: select all, delete.
+void ClearByKeys(HWND edit);
+std::wstring ClassName(HWND hwnd);
+
+// Rectangle of a control in the client coordinates of `reference`.
+RECT RectIn(HWND control, HWND reference);
+
+// Top-level windows of a process, visible or not.
+std::vector<HWND> TopLevelWindows(DWORD processId);
+HWND FindTopLevel(DWORD processId, const std::wstring& caption, DWORD waitMs = 5000);
+
+// Real mouse input at a screen point; false when the pointer could not be put there.
+bool ClickAt(POINT screen, bool right = false);
+// A point of the window whose hit test gives `hit` (HTCLOSE, HTCAPTION, ...), scanning its frame.
+bool FindHitPoint(HWND window, LRESULT hit, POINT& out);
+
+// Waits until `condition` holds or the time is up; true when it held.
+template <typename F>
+bool WaitUntil(F condition, DWORD milliseconds = 5000) {
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > milliseconds) {
+            return false;
+        }
+        Sleep(20);
+    }
+    return true;
+}
+
+std::string Utf8(const std::wstring& w);
+std::wstring FromUtf8(const std::string& s);
+
+} // namespace driver
