@@ -104,11 +104,18 @@ bool MenuOwnerMessage(Skinned& w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* resul
 void PaintControl(Skinned& w, HDC dc);
 void PaintFrame(Skinned& w);
 void ForgetFrameGeometry(Skinned& w);
+// Once, when a top-level window is first skinned.
+void PrepareFrame(HWND hwnd);
 
 // Shadows of skinned top-level windows.
 void ShadowFollow(Skinned& w);
 void ShadowDestroy(Skinned& w);
 void ShadowRefreshAll();
+void ShadowDestroyAll();
+void RestoreAllMenus();
+
+// The library is being unloaded: no window, hook or timer may lead into it any more.
+void Detach();
 
 bool IsWine();
 

@@ -55,10 +55,17 @@ int Clamp(int v, int lo, int hi) { return std::min(std::max(v, lo), hi); }
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         pelk::SetEngineModule(module);
         DisableThreadLibraryCalls(module);
+    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+        // Unloaded while the program goes on (its exit clean-up frees the library before the
+        // last windows are gone): hand every window back to its own procedure.
+        try {
+            pelk::Detach();
+        } catch (...) {
+        }
     }
     return TRUE;
 }

@@ -9,6 +9,10 @@ namespace {
 using trigora::skin::CaptionButtonKind;
 using trigora::skin::PartState;
 
+// Undocumented messages of themed Windows that paint the caption and frame outside WM_NCPAINT.
+constexpr UINT kUahDrawCaption = 0x00AE;
+constexpr UINT kUahDrawFrame = 0x00AF;
+
 bool IsCaptionButton(int hit) { return hit == HTCLOSE || hit == HTMINBUTTON || hit == HTMAXBUTTON; }
 
 LRESULT SystemHitTest(HWND hwnd, int x, int y) {
@@ -247,6 +251,24 @@ bool RedrawsCaption(UINT msg) {
 } // namespace
 
 void ForgetFrameGeometry(Skinned& w) { w.geometry.reset(); }
+
+void PrepareFrame(HWND hwnd) {
+    if (IsWine()) {
+        return;
+    }
+    // Where the desktop composites frames itself, it ignores WM_NCPAINT unless told not to.
+    using SetAttribute = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
+    static const SetAttribute set = [] {
+        HMODULE dwm = LoadLibraryW(L"dwmapi.dll");
+        return dwm != nullptr ? reinterpret_cast<SetAttribute>(
+                                    reinterpret_cast<void*>(GetProcAddress(dwm, "DwmSetWindowAttribute")))
+                              : nullptr;
+    }();
+    if (set != nullptr) {
+        const DWORD kNcRenderingPolicy = 2, kDisabled = 1;
+        set(hwnd, kNcRenderingPolicy, &kDisabled, sizeof(kDisabled));
+    }
+}
 void PaintFrame(Skinned& w) { PaintNonClient(w); }
 
 bool FrameMessage(Skinned& w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
@@ -259,6 +281,27 @@ bool FrameMessage(Skinned& w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
         *result = 0;
         return true;
     }
+    case WM_PRINT:
+        if ((lp & PRF_NONCLIENT) != 0 && IsWindowVisible(w.hwnd) && !IsIconic(w.hwnd)) {
+            const FrameGeometry& g = Geometry(w);
+            auto dc = reinterpret_cast<HDC>(wp);
+            int saved = SaveDC(dc);
+            ExcludeClipRect(dc, g.client.left, g.client.top, g.client.right, g.client.bottom);
+            DrawFrame(w, dc, g);
+            RestoreDC(dc, saved);
+            // The client part follows at its place inside the frame, as the system would print it.
+            POINT org;
+            OffsetViewportOrgEx(dc, g.client.left, g.client.top, &org);
+            *result = CallOld(w, msg, wp, lp & ~PRF_NONCLIENT);
+            SetViewportOrgEx(dc, org.x, org.y, nullptr);
+            return true;
+        }
+        return false;
+    case kUahDrawCaption:
+    case kUahDrawFrame:
+        // Themed Windows draws its own caption with these; the skin's stays.
+        *result = 0;
+        return true;
     case WM_NCACTIVATE:
         w.active = wp != 0;
         // -1: let the system do its bookkeeping without painting its own caption over ours.

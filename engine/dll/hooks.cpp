@@ -11,6 +11,9 @@
 namespace pelk {
 namespace {
 
+// The one-shot timer SettleOnScreen sets on a window; its id keeps clear of the program's own.
+constexpr UINT_PTR kSettleTimer = 0x5045;
+
 struct Engine {
     DWORD thread = 0;
     HHOOK hook = nullptr;
@@ -115,6 +118,8 @@ void Subclass(HWND hwnd, Kind kind) {
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SkinProc)));
     if (rec->old == nullptr) {
         windows.erase(hwnd);
+    } else if (kind == Kind::Frame) {
+        PrepareFrame(hwnd);
     }
 }
 
@@ -293,8 +298,28 @@ void PaintNow(Skinned& w) {
     SettleOnScreen(w.hwnd);
 }
 
+void Detach() {
+    Engine& e = TheEngine();
+    if (e.hook != nullptr) {
+        UnhookWindowsHookEx(e.hook);
+        e.hook = nullptr;
+    }
+    RestoreAllMenus();
+    ShadowDestroyAll();
+    for (auto& w : SkinnedWindows()) {
+        KillTimer(w->hwnd, kSettleTimer);
+        if (GetWindowLongPtrW(w->hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&SkinProc)) {
+            SetWindowLongPtrW(w->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(w->old));
+        }
+        w->dead = true;
+    }
+    e.windows.clear();
+    e.look.reset();
+    e.base.reset();
+    e.thread = 0;
+}
+
 namespace {
-constexpr UINT_PTR kSettleTimer = 0x5045;
 void CALLBACK Settled(HWND hwnd, UINT, UINT_PTR id, DWORD) { KillTimer(hwnd, id); }
 } // namespace
 

@@ -231,6 +231,8 @@ bool MenuChar(HMENU menu, wchar_t ch, LRESULT* result) {
 
 } // namespace
 
+void RestoreAllMenus() { RestoreAll(); }
+
 bool MenuOwnerMessage(Skinned& w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     switch (msg) {
     case WM_INITMENUPOPUP:

@@ -319,6 +319,17 @@ void ShadowDestroy(Skinned& w) {
     }
 }
 
+void ShadowDestroyAll() {
+    std::vector<HWND> all;
+    for (auto& [hwnd, state] : Shadows()) {
+        all.push_back(hwnd);
+    }
+    for (HWND hwnd : all) {
+        DestroyWindow(hwnd);
+    }
+    UnregisterClassW(kShadowClass, Instance());
+}
+
 void ShadowRefreshAll() {
     for (auto& w : SkinnedWindows()) {
         if (w->kind == Kind::Frame) {

@@ -612,6 +612,23 @@ TEST_F(EnginePaint, SecondSkinSwitchesTheOpenWindowAtOnce) {
     ExpectLook(after, ExpectedFrom(DecodedSkin(12)), 12);
     Samples p = SamplePoints();
     EXPECT_GT(Distance(before.At(p.caption.x, p.caption.y), after.At(p.caption.x, p.caption.y)), 30);
+
+    // A window printed (PrintWindow) shows the same skinned frame and face as the screen.
+    Geometry g = HostGeometry();
+    int w = g.window.right - g.window.left, h = g.window.bottom - g.window.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    ASSERT_TRUE(PrintWindow(g_host.window, mem, 0));
+    Rgb printedCaption = FromColorRef(GetPixel(mem, p.caption.x - g.window.left, p.caption.y - g.window.top));
+    Rgb printedFace = FromColorRef(GetPixel(mem, p.face.x - g.window.left, p.face.y - g.window.top));
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    EXPECT_LE(Distance(printedCaption, after.At(p.caption.x, p.caption.y)), 3) << Show(printedCaption);
+    EXPECT_LE(Distance(printedFace, after.At(p.face.x, p.face.y)), 3) << Show(printedFace);
 }
 
 TEST_F(EnginePaint, RefusedFileAfterAttachKeepsTheLook) {
@@ -885,6 +902,31 @@ TEST_F(EnginePaint, CaptionStillDragsAndTheMinimiseAndCloseBoxesStillWork) {
     Click(close);
     EXPECT_TRUE(g_host.closed);
     EXPECT_FALSE(IsWindow(g_host.window));
+}
+
+// The program frees the library in its exit clean-up while some windows still live.
+TEST_F(EnginePaint, UnloadingHandsEveryWindowBackToItsOwnProcedure) {
+    Gallery g = MakeGallery();
+    auto classProc = GetClassLongPtrW(g.window, GCLP_WNDPROC);
+    ASSERT_NE(GetWindowLongPtrW(g.window, GWLP_WNDPROC), classProc) << "skinned while the engine is loaded";
+    g_engine.setAero(1);
+    Pump(300);
+    ASSERT_TRUE(FreeLibrary(g_engine.dll));
+    g_engine = {};
+    EXPECT_EQ(GetWindowLongPtrW(g.window, GWLP_WNDPROC), classProc);
+    EXPECT_EQ(FindWindowW(L"PelkShadow", nullptr), nullptr);
+    // Painting, a message box and a new window all run without the library.
+    RedrawWindow(g.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    SendMessageW(g.combo, CB_SHOWDROPDOWN, TRUE, 0);
+    Pump(200);
+    SendMessageW(g.combo, CB_SHOWDROPDOWN, FALSE, 0);
+    HWND later = CreateWindowExW(0, L"EnginePaintHost", L"later", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 200, 100,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    EXPECT_NE(later, nullptr);
+    Pump(200);
+    DestroyWindow(later);
+    DestroyWindow(g.window);
+    Pump(100);
 }
 
 } // namespace
