@@ -1,7 +1,8 @@
 // Skinned controls: colour answers for children, and the self-painted buttons, sliders, lists and bars.
 #include <windows.h>
-#include <windowsx.h>
+// commctrl.h needs the types of windows.h first.
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <string>
 #include <vector>
@@ -183,7 +184,8 @@ void PaintGroupBox(Skinned& w, HDC target) {
     FrameColour(dc, frame, s.groupBox.frame);
     if (!text.empty()) {
         RECT tr{rc.left + 8, rc.top, rc.right - 8, rc.top + th};
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &tr, DT_SINGLELINE | DT_LEFT | DT_CALCRECT);
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &tr,
+                  DT_SINGLELINE | DT_LEFT | DT_CALCRECT);
         tr.right = std::min(tr.right, rc.right - 8);
         RECT back{tr.left - 2, tr.top, tr.right + 2, tr.bottom};
         FillColour(dc, back, s.face);
@@ -298,8 +300,8 @@ void PaintStatusBar(Skinned& w, HDC target) {
             std::wstring text(LOWORD(info) + 1u, L'\0');
             SendMessageW(w.hwnd, SB_GETTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
             text.resize(LOWORD(info));
-            DrawLabel(dc, w.hwnd, text, {left + 4, rc.top + 2, right - 4, rc.bottom},
-                      bar.text, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS | DT_NOPREFIX);
+            DrawLabel(dc, w.hwnd, text, {left + 4, rc.top + 2, right - 4, rc.bottom}, bar.text,
+                      DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS | DT_NOPREFIX);
         }
         if (i + 1 < parts) {
             FillColour(dc, {right - 1, rc.top + 3, right, rc.bottom - 2}, bar.separator);
@@ -321,7 +323,8 @@ void PaintComboList(Skinned& w, HDC target) {
     int sel = static_cast<int>(SendMessageW(w.hwnd, LB_GETCURSEL, 0, 0));
     for (int i = top < 0 ? 0 : top; i < count; ++i) {
         RECT ir;
-        if (SendMessageW(w.hwnd, LB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&ir)) == LB_ERR) {
+        if (SendMessageW(w.hwnd, LB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&ir)) ==
+            LB_ERR) {
             break;
         }
         if (ir.top >= rc.bottom) {
@@ -366,7 +369,8 @@ void PaintCombo(Skinned& w, HDC dc) {
             auto len = SendMessageW(w.hwnd, CB_GETLBTEXTLEN, static_cast<WPARAM>(sel), 0);
             if (len != CB_ERR) {
                 std::wstring text(static_cast<std::size_t>(len) + 1, L'\0');
-                SendMessageW(w.hwnd, CB_GETLBTEXT, static_cast<WPARAM>(sel), reinterpret_cast<LPARAM>(text.data()));
+                SendMessageW(w.hwnd, CB_GETLBTEXT, static_cast<WPARAM>(sel),
+                             reinterpret_cast<LPARAM>(text.data()));
                 text.resize(static_cast<std::size_t>(len));
                 item.left += 2;
                 DrawLabel(dc, w.hwnd, text, item, focused ? list.selectionText : combo.text,

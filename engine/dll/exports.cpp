@@ -32,8 +32,8 @@ std::wstring SkinPathBesideModule() {
 }
 
 bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>* bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -43,13 +43,16 @@ bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>* bytes) {
         bytes->resize(static_cast<std::size_t>(size.QuadPart));
         DWORD got = 0;
         ok = bytes->empty() ||
-             (ReadFile(file, bytes->data(), static_cast<DWORD>(bytes->size()), &got, nullptr) && got == bytes->size());
+             (ReadFile(file, bytes->data(), static_cast<DWORD>(bytes->size()), &got, nullptr) &&
+              got == bytes->size());
     }
     CloseHandle(file);
     return ok;
 }
 
-int Clamp(int v, int lo, int hi) { return std::min(std::max(v, lo), hi); }
+int Clamp(int v, int lo, int hi) {
+    return std::min(std::max(v, lo), hi);
+}
 
 } // namespace
 
@@ -112,8 +115,8 @@ int __stdcall SkinH_SetAero(int on) {
 
 int __stdcall SkinH_AdjustAero(int alpha, int brightness, int sharpness, int size, int r, int g, int b) {
     try {
-        pelk::AdjustAero({Clamp(alpha, 0, 255), Clamp(brightness, 0, 255), Clamp(sharpness, 0, 12), Clamp(size, 0, 18),
-                          Clamp(r, 0, 255), Clamp(g, 0, 255), Clamp(b, 0, 255)});
+        pelk::AdjustAero({Clamp(alpha, 0, 255), Clamp(brightness, 0, 255), Clamp(sharpness, 0, 12),
+                          Clamp(size, 0, 18), Clamp(r, 0, 255), Clamp(g, 0, 255), Clamp(b, 0, 255)});
         return 1;
     } catch (...) {
         return 0;

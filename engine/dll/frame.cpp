@@ -13,7 +13,9 @@ using trigora::skin::PartState;
 constexpr UINT kUahDrawCaption = 0x00AE;
 constexpr UINT kUahDrawFrame = 0x00AF;
 
-bool IsCaptionButton(int hit) { return hit == HTCLOSE || hit == HTMINBUTTON || hit == HTMAXBUTTON; }
+bool IsCaptionButton(int hit) {
+    return hit == HTCLOSE || hit == HTMINBUTTON || hit == HTMAXBUTTON;
+}
 
 LRESULT SystemHitTest(HWND hwnd, int x, int y) {
     return DefWindowProcW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
@@ -31,7 +33,8 @@ FrameGeometry Measure(HWND hwnd) {
     GetClientRect(hwnd, &cr);
     POINT origin{0, 0};
     ClientToScreen(hwnd, &origin);
-    g.client = {origin.x - wr.left, origin.y - wr.top, origin.x - wr.left + cr.right, origin.y - wr.top + cr.bottom};
+    g.client = {origin.x - wr.left, origin.y - wr.top, origin.x - wr.left + cr.right,
+                origin.y - wr.top + cr.bottom};
     int border = g.client.left;
     int captionBottom = g.client.top;
     MENUBARINFO mbi{};
@@ -70,8 +73,8 @@ const FrameGeometry& Geometry(Skinned& w) {
     RECT wr;
     GetWindowRect(w.hwnd, &wr);
     LONG style = static_cast<LONG>(GetWindowLongW(w.hwnd, GWL_STYLE));
-    if (!w.geometry || w.geometry->size.cx != wr.right - wr.left || w.geometry->size.cy != wr.bottom - wr.top ||
-        w.geometry->style != style) {
+    if (!w.geometry || w.geometry->size.cx != wr.right - wr.left ||
+        w.geometry->size.cy != wr.bottom - wr.top || w.geometry->style != style) {
         w.geometry = Measure(w.hwnd);
     }
     return *w.geometry;
@@ -197,7 +200,9 @@ POINT PointerNow() {
     return pt;
 }
 
-int HitAt(HWND hwnd, POINT screen) { return static_cast<int>(SystemHitTest(hwnd, screen.x, screen.y)); }
+int HitAt(HWND hwnd, POINT screen) {
+    return static_cast<int>(SystemHitTest(hwnd, screen.x, screen.y));
+}
 
 void PressButton(Skinned& w, int hit) {
     w.pressedHit = hit;
@@ -250,7 +255,9 @@ bool RedrawsCaption(UINT msg) {
 
 } // namespace
 
-void ForgetFrameGeometry(Skinned& w) { w.geometry.reset(); }
+void ForgetFrameGeometry(Skinned& w) {
+    w.geometry.reset();
+}
 
 void PrepareFrame(HWND hwnd) {
     if (IsWine()) {
@@ -269,12 +276,15 @@ void PrepareFrame(HWND hwnd) {
         set(hwnd, kNcRenderingPolicy, &kDisabled, sizeof(kDisabled));
     }
 }
-void PaintFrame(Skinned& w) { PaintNonClient(w); }
+void PaintFrame(Skinned& w) {
+    PaintNonClient(w);
+}
 
 bool FrameMessage(Skinned& w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     switch (msg) {
     case WM_NCPAINT: {
-        if (GetMenu(w.hwnd) != nullptr || (GetWindowLongW(w.hwnd, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL)) != 0) {
+        if (GetMenu(w.hwnd) != nullptr ||
+            (GetWindowLongW(w.hwnd, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL)) != 0) {
             CallOld(w, msg, wp, lp);
         }
         PaintNonClient(w);

@@ -183,11 +183,15 @@ LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT CALLBACK CbtProc(int code, WPARAM wp, LPARAM lp) {
     if (code == HCBT_CREATEWND && CurrentLook() != nullptr) {
-        auto* cbt = reinterpret_cast<CBT_CREATEWNDW*>(lp);
-        HWND hwnd = reinterpret_cast<HWND>(wp);
-        auto kind = Classify(hwnd, cbt->lpcs->style, cbt->lpcs->hwndParent);
-        if (kind) {
-            Subclass(hwnd, *kind);
+        try {
+            auto* cbt = reinterpret_cast<CBT_CREATEWNDW*>(lp);
+            HWND hwnd = reinterpret_cast<HWND>(wp);
+            auto kind = Classify(hwnd, cbt->lpcs->style, cbt->lpcs->hwndParent);
+            if (kind) {
+                Subclass(hwnd, *kind);
+            }
+        } catch (...) {
+            // Out of memory: this window simply stays unskinned.
         }
     }
     return CallNextHookEx(nullptr, code, wp, lp);
@@ -208,7 +212,8 @@ BOOL CALLBACK RedrawTopLevel(HWND hwnd, LPARAM) {
     if (auto rec = Find(hwnd)) {
         ForgetFrameGeometry(*rec);
     }
-    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RedrawWindow(hwnd, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     return TRUE;
 }
 
@@ -233,7 +238,9 @@ void Relook() {
 
 } // namespace
 
-const Look* CurrentLook() { return TheEngine().look.get(); }
+const Look* CurrentLook() {
+    return TheEngine().look.get();
+}
 
 void AttachSkin(trigora::skin::Skin skin) {
     Engine& e = TheEngine();
@@ -241,7 +248,8 @@ void AttachSkin(trigora::skin::Skin skin) {
     if (e.hook == nullptr) {
         e.thread = GetCurrentThreadId();
         e.hook = SetWindowsHookExW(WH_CBT, &CbtProc, nullptr, e.thread);
-        e.look = std::make_unique<Look>(trigora::skin::AdjustSkinHsv(*e.base, e.hue, e.saturation, e.brightness));
+        e.look =
+            std::make_unique<Look>(trigora::skin::AdjustSkinHsv(*e.base, e.hue, e.saturation, e.brightness));
         EnumThreadWindows(e.thread, &SubclassTopLevel, 0);
         RedrawAll();
         return;
@@ -257,23 +265,35 @@ void AdjustHsv(int hue, int saturation, int brightness) {
     Relook();
 }
 
-void SetMenuAlpha(int alpha) { TheEngine().menuAlpha = alpha < 0 ? 0 : (alpha > 255 ? 255 : alpha); }
-int MenuAlpha() { return TheEngine().menuAlpha; }
+void SetMenuAlpha(int alpha) {
+    TheEngine().menuAlpha = alpha < 0 ? 0 : (alpha > 255 ? 255 : alpha);
+}
+int MenuAlpha() {
+    return TheEngine().menuAlpha;
+}
 
 void SetAero(bool on) {
     TheEngine().aero = on;
     ShadowRefreshAll();
 }
-bool AeroOn() { return TheEngine().aero; }
+bool AeroOn() {
+    return TheEngine().aero;
+}
 
 void AdjustAero(const AeroParams& params) {
     TheEngine().aeroParams = params;
     ShadowRefreshAll();
 }
-const AeroParams& Aero() { return TheEngine().aeroParams; }
+const AeroParams& Aero() {
+    return TheEngine().aeroParams;
+}
 
-HMODULE EngineModule() { return TheEngine().module; }
-void SetEngineModule(HMODULE module) { TheEngine().module = module; }
+HMODULE EngineModule() {
+    return TheEngine().module;
+}
+void SetEngineModule(HMODULE module) {
+    TheEngine().module = module;
+}
 
 std::vector<std::shared_ptr<Skinned>> SkinnedWindows() {
     std::vector<std::shared_ptr<Skinned>> all;
@@ -283,7 +303,9 @@ std::vector<std::shared_ptr<Skinned>> SkinnedWindows() {
     return all;
 }
 
-LRESULT CallOld(Skinned& w, UINT msg, WPARAM wp, LPARAM lp) { return CallWindowProcW(w.old, w.hwnd, msg, wp, lp); }
+LRESULT CallOld(Skinned& w, UINT msg, WPARAM wp, LPARAM lp) {
+    return CallWindowProcW(w.old, w.hwnd, msg, wp, lp);
+}
 
 void PaintNow(Skinned& w) {
     if (w.dead || CurrentLook() == nullptr || !IsWindowVisible(w.hwnd)) {
@@ -320,7 +342,9 @@ void Detach() {
 }
 
 namespace {
-void CALLBACK Settled(HWND hwnd, UINT, UINT_PTR id, DWORD) { KillTimer(hwnd, id); }
+void CALLBACK Settled(HWND hwnd, UINT, UINT_PTR id, DWORD) {
+    KillTimer(hwnd, id);
+}
 } // namespace
 
 void SettleOnScreen(HWND hwnd) {

@@ -11,7 +11,9 @@ namespace pelk {
 using trigora::skin::Image;
 using trigora::skin::Rgb;
 
-COLORREF Colour(Rgb c) { return RGB(c.r, c.g, c.b); }
+COLORREF Colour(Rgb c) {
+    return RGB(c.r, c.g, c.b);
+}
 
 void FillColour(HDC dc, const RECT& r, Rgb c) {
     COLORREF old = SetBkColor(dc, Colour(c));
@@ -52,8 +54,8 @@ Buffer::~Buffer() {
     if (mem_ == nullptr) {
         return;
     }
-    BitBlt(target_, area_.left, area_.top, area_.right - area_.left, area_.bottom - area_.top, mem_, area_.left,
-           area_.top, SRCCOPY);
+    BitBlt(target_, area_.left, area_.top, area_.right - area_.left, area_.bottom - area_.top, mem_,
+           area_.left, area_.top, SRCCOPY);
     SelectObject(mem_, oldBitmap_);
     DeleteObject(bitmap_);
     DeleteDC(mem_);

@@ -197,9 +197,11 @@ void Draw(const DRAWITEMSTRUCT* dis, const MenuItem& item) {
     SetTextColor(dc, Colour(colour));
     UINT prefix = (dis->itemState & ODS_NOACCEL) != 0 ? DT_HIDEPREFIX : 0;
     RECT tr{r.left + kCheckColumn, r.top, r.right - 12, r.bottom};
-    DrawTextW(dc, label.c_str(), static_cast<int>(label.size()), &tr, DT_SINGLELINE | DT_VCENTER | DT_LEFT | prefix);
+    DrawTextW(dc, label.c_str(), static_cast<int>(label.size()), &tr,
+              DT_SINGLELINE | DT_VCENTER | DT_LEFT | prefix);
     if (!accel.empty()) {
-        DrawTextW(dc, accel.c_str(), static_cast<int>(accel.size()), &tr, DT_SINGLELINE | DT_VCENTER | DT_RIGHT);
+        DrawTextW(dc, accel.c_str(), static_cast<int>(accel.size()), &tr,
+                  DT_SINGLELINE | DT_VCENTER | DT_RIGHT);
     }
     SelectObject(dc, old);
 }
@@ -219,8 +221,8 @@ bool MenuChar(HMENU menu, wchar_t ch, LRESULT* result) {
         if (amp == std::wstring::npos || amp + 1 >= item->text.size()) {
             continue;
         }
-        wchar_t key = static_cast<wchar_t>(
-            reinterpret_cast<UINT_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(item->text[amp + 1])))));
+        wchar_t key = static_cast<wchar_t>(reinterpret_cast<UINT_PTR>(
+            CharUpperW(reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(item->text[amp + 1])))));
         if (key == want) {
             *result = MAKELRESULT(item->pos, MNC_EXECUTE);
             return true;
@@ -231,7 +233,9 @@ bool MenuChar(HMENU menu, wchar_t ch, LRESULT* result) {
 
 } // namespace
 
-void RestoreAllMenus() { RestoreAll(); }
+void RestoreAllMenus() {
+    RestoreAll();
+}
 
 bool MenuOwnerMessage(Skinned& w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     switch (msg) {

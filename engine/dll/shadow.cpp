@@ -19,8 +19,8 @@ constexpr UINT kCaptureDelayMs = 80;
 
 struct Shadow {
     HWND target = nullptr;
-    RECT rect{};        // screen rectangle of the shadow window
-    RECT hole{};        // the target window, relative to rect
+    RECT rect{}; // screen rectangle of the shadow window
+    RECT hole{}; // the target window, relative to rect
     bool current = false;
     GdiObject<HBITMAP> picture; // what the window shows under Wine: the screen with the shadow blended in
 };
@@ -35,7 +35,9 @@ Shadow* StateOf(HWND shadow) {
     return it == Shadows().end() ? nullptr : it->second.get();
 }
 
-int Width(const AeroParams& p) { return 6 + std::clamp(p.size, 0, 18); }
+int Width(const AeroParams& p) {
+    return 6 + std::clamp(p.size, 0, 18);
+}
 
 // Opacity of the shadow at a point d pixels outside the target's edge, 0…255.
 std::vector<BYTE> AlphaField(const AeroParams& p, int w, int h, const RECT& hole) {
@@ -54,7 +56,8 @@ std::vector<BYTE> AlphaField(const AeroParams& p, int w, int h, const RECT& hole
             int dy = y < body.top ? body.top - y : (y >= body.bottom ? y - body.bottom + 1 : 0);
             double d = std::sqrt(double(dx) * dx + double(dy) * dy);
             if (d < width) {
-                alpha[static_cast<std::size_t>(y) * w + x] = static_cast<BYTE>(peak * std::pow(1.0 - d / width, power));
+                alpha[static_cast<std::size_t>(y) * w + x] =
+                    static_cast<BYTE>(peak * std::pow(1.0 - d / width, power));
             }
         }
     }
@@ -152,8 +155,8 @@ void Place(HWND shadow, const Shadow& s, UINT flags) {
     if (after == nullptr) {
         after = (GetWindowLongW(s.target, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0 ? HWND_TOPMOST : HWND_TOP;
     }
-    SetWindowPos(shadow, after, s.rect.left, s.rect.top, s.rect.right - s.rect.left, s.rect.bottom - s.rect.top,
-                 flags | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+    SetWindowPos(shadow, after, s.rect.left, s.rect.top, s.rect.right - s.rect.left,
+                 s.rect.bottom - s.rect.top, flags | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
 
 void SetRing(HWND shadow, const Shadow& s) {
@@ -177,7 +180,7 @@ void CaptureAndShow(HWND shadow) {
     s->current = true;
 }
 
-LRESULT CALLBACK ShadowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT ShadowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_NCHITTEST:
         return HTTRANSPARENT;
@@ -219,6 +222,14 @@ LRESULT CALLBACK ShadowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
+LRESULT CALLBACK ShadowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    try {
+        return ShadowMessage(hwnd, msg, wp, lp);
+    } catch (...) {
+        return DefWindowProcW(hwnd, msg, wp, lp); // a shadow that could not be drawn stays as it was
+    }
+}
+
 HINSTANCE Instance() {
     HMODULE m = EngineModule();
     return m != nullptr ? m : GetModuleHandleW(nullptr);
@@ -245,7 +256,8 @@ HWND CreateShadow(HWND target) {
     if ((GetWindowLongW(target, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0) {
         ex |= WS_EX_TOPMOST;
     }
-    HWND shadow = CreateWindowExW(ex, kShadowClass, L"", WS_POPUP, 0, 0, 1, 1, target, nullptr, Instance(), nullptr);
+    HWND shadow =
+        CreateWindowExW(ex, kShadowClass, L"", WS_POPUP, 0, 0, 1, 1, target, nullptr, Instance(), nullptr);
     if (shadow == nullptr) {
         return nullptr;
     }

@@ -1,5 +1,6 @@
 // Pelk.dll on a live window under a real desktop: what the screen shows before and after a skin.
 #include <windows.h>
+// commctrl.h needs the types of windows.h first.
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
@@ -92,7 +93,8 @@ struct Shot {
     std::vector<std::uint32_t> px; // 0x00RRGGBB
     Rgb At(int x, int y) const {
         std::uint32_t p = px[static_cast<std::size_t>(y) * w + x];
-        return {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8), static_cast<std::uint8_t>(p)};
+        return {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
+                static_cast<std::uint8_t>(p)};
     }
     bool SameIn(const Shot& o, const RECT& r) const {
         for (int y = r.top; y < r.bottom; ++y) {
@@ -193,8 +195,9 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         HDC dc = BeginPaint(hwnd, &ps);
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-        auto brush = reinterpret_cast<HBRUSH>(
-            SendMessageW(GetParent(hwnd), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)));
+        auto brush = reinterpret_cast<HBRUSH>(SendMessageW(GetParent(hwnd), WM_CTLCOLORSTATIC,
+                                                           reinterpret_cast<WPARAM>(dc),
+                                                           reinterpret_cast<LPARAM>(hwnd)));
         RECT rc;
         GetClientRect(hwnd, &rc);
         FillRect(dc, &rc, brush != nullptr ? brush : GetSysColorBrush(COLOR_BTNFACE));
@@ -245,7 +248,8 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         AppendMenuW(menu, MF_STRING | MF_GRAYED, 3, L"禁止时效果");
         SetTimer(hwnd, kMenuTimer, 100, nullptr);
         SetForegroundWindow(hwnd);
-        TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD, kHostX + 40, kHostY + 60, 0, hwnd, nullptr);
+        TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD, kHostX + 40, kHostY + 60, 0, hwnd,
+                       nullptr);
         KillTimer(hwnd, kMenuTimer);
         DestroyMenu(menu);
         return 0;
@@ -290,15 +294,16 @@ void CreateHost() {
     lc.lpszClassName = L"EnginePaintLabel";
     RegisterClassW(&lc);
 
-    g_host.window = CreateWindowExW(WS_EX_TOPMOST, L"EnginePaintHost", L"Trigora", WS_OVERLAPPED | WS_CAPTION |
-                                    WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, kHostX, kHostY, kHostW, kHostH,
-                                    nullptr, nullptr, inst, nullptr);
-    g_host.button = CreateWindowExW(0, L"BUTTON", L"按钮", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 20, 20, 160, 40,
-                                    g_host.window, reinterpret_cast<HMENU>(101), inst, nullptr);
+    g_host.window =
+        CreateWindowExW(WS_EX_TOPMOST, L"EnginePaintHost", L"Trigora",
+                        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, kHostX,
+                        kHostY, kHostW, kHostH, nullptr, nullptr, inst, nullptr);
+    g_host.button = CreateWindowExW(0, L"BUTTON", L"按钮", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 20, 20, 160,
+                                    40, g_host.window, reinterpret_cast<HMENU>(101), inst, nullptr);
     g_host.label = CreateWindowExW(0, L"EnginePaintLabel", L"标签", WS_CHILD | WS_VISIBLE, 20, 80, 160, 24,
                                    g_host.window, reinterpret_cast<HMENU>(102), inst, nullptr);
-    g_host.edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 20, 120, 160,
-                                  24, g_host.window, reinterpret_cast<HMENU>(103), inst, nullptr);
+    g_host.edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 20,
+                                  120, 160, 24, g_host.window, reinterpret_cast<HMENU>(103), inst, nullptr);
     ShowWindow(g_host.window, SW_SHOW);
     SetForegroundWindow(g_host.window);
     SetFocus(g_host.window); // no blinking caret, no focused button
@@ -320,7 +325,9 @@ std::string Show(Rgb c) {
     return buf;
 }
 
-int Brightness(Rgb c) { return c.r + c.g + c.b; }
+int Brightness(Rgb c) {
+    return c.r + c.g + c.b;
+}
 
 double Hue(Rgb c) {
     double r = c.r / 255.0, g = c.g / 255.0, b = c.b / 255.0;
@@ -401,10 +408,11 @@ Expected ExpectedFrom(const Skin& s) {
     RECT b;
     GetWindowRect(g_host.button, &b);
     Expected e;
-    e.caption = GridPixel(s.captionActive.bar, g.window.right - g.window.left, g.captionH, p.caption.x - g.window.left,
-                          p.caption.y - g.window.top);
+    e.caption = GridPixel(s.captionActive.bar, g.window.right - g.window.left, g.captionH,
+                          p.caption.x - g.window.left, p.caption.y - g.window.top);
     e.face = s.face;
-    e.button = GridPixel(s.button.face[0], b.right - b.left, b.bottom - b.top, p.button.x - b.left, p.button.y - b.top);
+    e.button = GridPixel(s.button.face[0], b.right - b.left, b.bottom - b.top, p.button.x - b.left,
+                         p.button.y - b.top);
     e.label = s.face;
     e.edit = s.edit.background;
     return e;
@@ -416,8 +424,11 @@ void ExpectLook(const Shot& shot, const Expected& want, int tolerance) {
         const char* part;
         POINT at;
         Rgb want;
-    } rows[] = {{"caption", p.caption, want.caption}, {"face", p.face, want.face}, {"button", p.button, want.button},
-                {"label", p.label, want.label},       {"edit", p.edit, want.edit}};
+    } rows[] = {{"caption", p.caption, want.caption},
+                {"face", p.face, want.face},
+                {"button", p.button, want.button},
+                {"label", p.label, want.label},
+                {"edit", p.edit, want.edit}};
     for (const Row& row : rows) {
         Rgb got = shot.At(row.at.x, row.at.y);
         EXPECT_LE(Distance(got, row.want), tolerance)
@@ -433,12 +444,15 @@ RECT AroundHost(int margin) {
     return r;
 }
 
-LONG_PTR HostProcNow() { return GetWindowLongPtrW(g_host.window, GWLP_WNDPROC); }
+LONG_PTR HostProcNow() {
+    return GetWindowLongPtrW(g_host.window, GWLP_WNDPROC);
+}
 
 // ---- every other kind of control the program uses, in a second window ----
 
 struct Gallery {
-    HWND window = nullptr, group = nullptr, check = nullptr, slider = nullptr, combo = nullptr, status = nullptr;
+    HWND window = nullptr, group = nullptr, check = nullptr, slider = nullptr, combo = nullptr,
+         status = nullptr;
 };
 
 Gallery MakeGallery() {
@@ -446,25 +460,26 @@ Gallery MakeGallery() {
     InitCommonControlsEx(&icc);
     HINSTANCE inst = GetModuleHandleW(nullptr);
     Gallery g;
-    g.window = CreateWindowExW(WS_EX_TOPMOST, L"EnginePaintHost", L"皮肤设置", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                               20, 20, 600, 420, nullptr, nullptr, inst, nullptr);
-    g.group = CreateWindowExW(0, L"BUTTON", L"色调,饱和度,亮度", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 10, 10, 300, 160,
-                              g.window, nullptr, inst, nullptr);
-    g.check = CreateWindowExW(0, L"BUTTON", L"设置Aero特效", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 15, 25, 150, 24,
-                              g.group, nullptr, inst, nullptr);
+    g.window = CreateWindowExW(WS_EX_TOPMOST, L"EnginePaintHost", L"皮肤设置",
+                               WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 20, 20, 600, 420, nullptr, nullptr,
+                               inst, nullptr);
+    g.group = CreateWindowExW(0, L"BUTTON", L"色调,饱和度,亮度", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 10, 10,
+                              300, 160, g.window, nullptr, inst, nullptr);
+    g.check = CreateWindowExW(0, L"BUTTON", L"设置Aero特效", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 15, 25,
+                              150, 24, g.group, nullptr, inst, nullptr);
     SendMessageW(g.check, BM_SETCHECK, BST_CHECKED, 0);
-    g.slider = CreateWindowExW(0, TRACKBAR_CLASSW, L"", WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS, 15, 60, 260, 32,
-                               g.group, nullptr, inst, nullptr);
+    g.slider = CreateWindowExW(0, TRACKBAR_CLASSW, L"", WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS, 15, 60, 260,
+                               32, g.group, nullptr, inst, nullptr);
     SendMessageW(g.slider, TBM_SETRANGE, TRUE, MAKELPARAM(0, 18));
     SendMessageW(g.slider, TBM_SETPOS, TRUE, 6);
-    g.combo = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VISIBLE | CBS_DROPDOWN | WS_VSCROLL, 330, 20, 200, 200,
-                              g.window, nullptr, inst, nullptr);
+    g.combo = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VISIBLE | CBS_DROPDOWN | WS_VSCROLL, 330, 20,
+                              200, 200, g.window, nullptr, inst, nullptr);
     for (const wchar_t* item : {L"MSN", L"QQ2008", L"Vista", L"不使用皮肤"}) {
         SendMessageW(g.combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
     }
     SendMessageW(g.combo, CB_SETCURSEL, 0, 0);
-    g.status = CreateWindowExW(0, STATUSCLASSNAMEW, L"皮肤设置>参数调整", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, g.window,
-                               nullptr, inst, nullptr);
+    g.status = CreateWindowExW(0, STATUSCLASSNAMEW, L"皮肤设置>参数调整", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                               g.window, nullptr, inst, nullptr);
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     for (HWND c : {g.group, g.check, g.slider, g.combo, g.status}) {
         SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -507,8 +522,8 @@ void CALLBACK ProbeMessageBox(HWND, UINT, UINT_PTR id, DWORD) {
 
 // ---- the suite: one engine, one host, in order ----
 
-Shot plain_;          // the host before any skin
-LONG_PTR plainProc_ = 0; // and its window procedure
+Shot plain_;                                  // the host before any skin
+LONG_PTR plainProc_ = 0;                      // and its window procedure
 std::vector<std::pair<POINT, LRESULT>> hits_; // the system's hit-test answers without a skin, window-relative
 
 POINT OnScreen(POINT windowRelative) {
@@ -525,7 +540,8 @@ TEST_F(EnginePaint, LoadsAndExportsTheFiveFunctions) {
     g_engine.folder = std::wstring(temp) + L"pelk-engine-test-" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(g_engine.folder.c_str(), nullptr);
     std::wstring dll = g_engine.folder + L"\\Pelk.dll";
-    ASSERT_TRUE(CopyFileW((BuildDir() + L"\\Pelk.dll").c_str(), dll.c_str(), FALSE)) << "Pelk.dll beside wintests/";
+    ASSERT_TRUE(CopyFileW((BuildDir() + L"\\Pelk.dll").c_str(), dll.c_str(), FALSE))
+        << "Pelk.dll beside wintests/";
     g_engine.dll = LoadLibraryW(dll.c_str());
     ASSERT_NE(g_engine.dll, nullptr);
     auto get = [](const char* name) { return reinterpret_cast<void*>(GetProcAddress(g_engine.dll, name)); };
@@ -644,7 +660,8 @@ TEST_F(EnginePaint, GroupBoxCheckBoxSliderComboStatusBarAndMessageBoxWearTheSkin
     Gallery g = MakeGallery();
     Shot shot = Screen();
     SaveShot(shot, "controls");
-    RECT gb = ScreenRect(g.group), sl = ScreenRect(g.slider), cb = ScreenRect(g.combo), sb = ScreenRect(g.status);
+    RECT gb = ScreenRect(g.group), sl = ScreenRect(g.slider), cb = ScreenRect(g.combo),
+         sb = ScreenRect(g.status);
     struct Row {
         const char* part;
         POINT at;
@@ -658,7 +675,8 @@ TEST_F(EnginePaint, GroupBoxCheckBoxSliderComboStatusBarAndMessageBoxWearTheSkin
     };
     for (const Row& row : rows) {
         Rgb got = shot.At(row.at.x, row.at.y);
-        EXPECT_LE(Distance(got, row.want), 3) << row.part << ": got " << Show(got) << ", skin has " << Show(row.want);
+        EXPECT_LE(Distance(got, row.want), 3)
+            << row.part << ": got " << Show(got) << ", skin has " << Show(row.want);
     }
 
     COMBOBOXINFO cbi{};
@@ -694,7 +712,8 @@ TEST_F(EnginePaint, GroupBoxCheckBoxSliderComboStatusBarAndMessageBoxWearTheSkin
 TEST_F(EnginePaint, HueShiftRotatesTheCaptionHue) {
     Samples p = SamplePoints();
     Rgb base = Screen().At(p.caption.x, p.caption.y);
-    ASSERT_GT(std::max({base.r, base.g, base.b}) - std::min({base.r, base.g, base.b}), 40) << "caption has a hue";
+    ASSERT_GT(std::max({base.r, base.g, base.b}) - std::min({base.r, base.g, base.b}), 40)
+        << "caption has a hue";
     ASSERT_NE(g_engine.adjustHsv(120, 0, 0), 0);
     Pump(300);
     Rgb turned = Screen().At(p.caption.x, p.caption.y);
@@ -758,7 +777,8 @@ TEST_F(EnginePaint, ShadowDarkensTheEdgeFollowsTheWindowAndNeverTakesClicks) {
     SaveShot(on, "shadow");
     for (POINT pt : {right, below}) {
         EXPECT_LT(Brightness(on.At(pt.x, pt.y)) + 30, Brightness(before.At(pt.x, pt.y)))
-            << pt.x << "," << pt.y << ": " << Show(on.At(pt.x, pt.y)) << " vs " << Show(before.At(pt.x, pt.y));
+            << pt.x << "," << pt.y << ": " << Show(on.At(pt.x, pt.y)) << " vs "
+            << Show(before.At(pt.x, pt.y));
     }
     HWND shadow = FindWindowW(L"PelkShadow", nullptr);
     ASSERT_NE(shadow, nullptr);
@@ -778,7 +798,8 @@ TEST_F(EnginePaint, ShadowDarkensTheEdgeFollowsTheWindowAndNeverTakesClicks) {
     Shot moved = Screen();
     SaveShot(moved, "shadow-moved");
     POINT newRight{right.x + 60, right.y + 40};
-    EXPECT_LT(Brightness(moved.At(newRight.x, newRight.y)) + 30, Brightness(before.At(newRight.x, newRight.y)));
+    EXPECT_LT(Brightness(moved.At(newRight.x, newRight.y)) + 30,
+              Brightness(before.At(newRight.x, newRight.y)));
     POINT oldLeft{g.window.left - 20, g.window.top + 10}; // left bare by the move
     EXPECT_LE(Distance(moved.At(oldLeft.x, oldLeft.y), before.At(oldLeft.x, oldLeft.y)), 2);
 
@@ -916,12 +937,13 @@ TEST_F(EnginePaint, UnloadingHandsEveryWindowBackToItsOwnProcedure) {
     EXPECT_EQ(GetWindowLongPtrW(g.window, GWLP_WNDPROC), classProc);
     EXPECT_EQ(FindWindowW(L"PelkShadow", nullptr), nullptr);
     // Painting, a message box and a new window all run without the library.
-    RedrawWindow(g.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RedrawWindow(g.window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     SendMessageW(g.combo, CB_SHOWDROPDOWN, TRUE, 0);
     Pump(200);
     SendMessageW(g.combo, CB_SHOWDROPDOWN, FALSE, 0);
-    HWND later = CreateWindowExW(0, L"EnginePaintHost", L"later", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 200, 100,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND later = CreateWindowExW(0, L"EnginePaintHost", L"later", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50,
+                                 200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     EXPECT_NE(later, nullptr);
     Pump(200);
     DestroyWindow(later);
