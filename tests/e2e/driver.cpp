@@ -251,26 +251,37 @@ HWND FindTopLevel(DWORD processId, const std::wstring& caption, DWORD waitMs) {
     return found;
 }
 
-bool ClickAt(POINT screen, bool right) {
-    // Real input at the X server, through xdotool (Wine starts Unix programs too): Wine's own
-    // SetCursorPos is not reliably warped to the X pointer, so a click by SendInput can land
-    // where the X pointer still is. Without a window manager the virtual desktop covers the X
-    // screen from its origin, so screen coordinates are X coordinates.
-    wchar_t command[160];
-    swprintf(command, 160, L"Z:\\usr\\bin\\xdotool mousemove %ld %ld click %d", screen.x, screen.y, right ? 3 : 1);
+namespace {
+
+// Runs xdotool with these arguments. Wine starts Unix programs too, but gives no waitable handle
+// for them; callers wait for the effect they expect.
+bool Xdotool(const std::wstring& arguments) {
+    std::wstring command = L"Z:\\usr\\bin\\xdotool " + arguments;
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
         fprintf(stderr, "xdotool could not be started (error %lu)\n", GetLastError());
         return false;
     }
-    // Wine gives no waitable handle for a Unix process: the pointer's arrival says xdotool ran.
     if (pi.hProcess != nullptr) {
         CloseHandle(pi.hProcess);
     }
     if (pi.hThread != nullptr) {
         CloseHandle(pi.hThread);
+    }
+    return true;
+}
+
+} // namespace
+
+bool ClickAt(POINT screen, bool right, int clicks) {
+    // Real input at the X server: Wine's own SetCursorPos is not reliably warped to the X pointer,
+    // so a click by SendInput can land where the X pointer still is. Without a window manager the
+    // virtual desktop covers the X screen from its origin: screen coordinates are X coordinates.
+    if (!Xdotool(L"mousemove " + std::to_wstring(screen.x) + L" " + std::to_wstring(screen.y) + L" click --repeat " +
+                 std::to_wstring(clicks) + L" " + (right ? L"3" : L"1"))) {
+        return false;
     }
     bool arrived = WaitUntil(
         [&] {
@@ -279,8 +290,16 @@ bool ClickAt(POINT screen, bool right) {
             return now.x == screen.x && now.y == screen.y;
         },
         5000);
-    Sleep(300); // the click follows the move
+    Sleep(300 * clicks); // the clicks follow the move
     return arrived;
+}
+
+bool PressKeys(const std::wstring& keys) {
+    if (!Xdotool(L"key --delay 60 " + keys)) {
+        return false;
+    }
+    Sleep(400);
+    return true;
 }
 
 bool FindHitPoint(HWND window, LRESULT hit, POINT& out) {

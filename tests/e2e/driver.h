@@ -58,7 +58,9 @@ std::vector<HWND> TopLevelWindows(DWORD processId);
 HWND FindTopLevel(DWORD processId, const std::wstring& caption, DWORD waitMs = 5000);
 
 // Real mouse input at a screen point; false when the pointer could not be put there.
-bool ClickAt(POINT screen, bool right = false);
+bool ClickAt(POINT screen, bool right = false, int clicks = 1);
+// Real key presses, in xdotool's names ("Down Down Return"), to whatever has the focus.
+bool PressKeys(const std::wstring& keys);
 // A point of the window whose hit test gives `hit` (HTCLOSE, HTCAPTION, ...), scanning its frame.
 bool FindHitPoint(HWND window, LRESULT hit, POINT& out);
 
