@@ -19,6 +19,11 @@ trigora_prepare_prefix() {
     WINEPREFIX=$prefix wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "WenQuanYi Micro Hei" /f \
       >/dev/null 2>&1
   done
+  # Debian's Wine does not find its own Marlett, and caption buttons then show letters: give the
+  # prefix a copy.
+  if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/"
+  fi
   WINEPREFIX=$prefix wineserver -w
 }
 
