@@ -288,6 +288,41 @@ TEST_F(MainWindowTest, CaretStartsInTheFirstDegreesBox) {
     EXPECT_EQ(gui.hwndFocus, ControlByOrder(app.Main(), 67));
 }
 
+TEST_F(MainWindowTest, TabVisitsTheFocusableControlsButNeverTheHiddenBoxes) {
+    HWND w = app.Main();
+    DWORD thread = GetWindowThreadProcessId(w, nullptr);
+    std::vector<int> visited;
+    for (int i = 0; i < 45; ++i) {
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof(gui);
+        GetGUIThreadInfo(thread, &gui);
+        visited.push_back(GetDlgCtrlID(gui.hwndFocus) - 1000 + 1);
+        PostMessageW(gui.hwndFocus, WM_KEYDOWN, VK_TAB, 1);
+        PostMessageW(gui.hwndFocus, WM_KEYUP, VK_TAB, 0xC0000001);
+        app.Settle();
+    }
+    for (int order : visited) {
+        EXPECT_NE(order, 24) << "编辑框21 is hidden";
+        EXPECT_NE(order, 37) << "编辑框15 is hidden";
+    }
+    // Every edit box and push button the user sees is reached.
+    for (int order : {1, 19, 21, 22, 23, 27, 28, 31, 54, 57, 64, 67}) {
+        EXPECT_NE(std::find(visited.begin(), visited.end(), order), visited.end()) << "order " << order;
+    }
+}
+
+TEST_F(MainWindowTest, TheWindowsOwnRowThreeBoxesLieAboveTheGroupFrame) {
+    HWND w = app.Main();
+    HWND frame = ControlByOrder(w, 69);
+    for (int order : {28, 29}) {
+        bool above = false;
+        for (HWND h = GetWindow(ControlByOrder(w, order), GW_HWNDNEXT); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
+            above = above || h == frame;
+        }
+        EXPECT_TRUE(above) << "order " << order;
+    }
+}
+
 TEST_F(MainWindowTest, EscIsIgnoredAndTheCloseBoxEndsTheProgramWithCodeZero) {
     HWND w = app.Main();
     SetForegroundWindow(w);
