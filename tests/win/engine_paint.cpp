@@ -835,16 +835,36 @@ template <typename F> void WhilePumping(F input) {
     Pump(300);
 }
 
-void Button(DWORD flags) {
+POINT g_pointer{}; // where the input thread last put the pointer
+
+INPUT MouseAt(POINT at, DWORD flags) {
     INPUT in{};
     in.type = INPUT_MOUSE;
-    in.mi.dwFlags = flags;
+    in.mi.dx = at.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = at.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    return in;
+}
+
+// A press or release carries the pointer's place, as a real mouse's do; under Wine a button event
+// without one can land where the pointer was some moves ago.
+void Button(DWORD flags) {
+    INPUT in = MouseAt(g_pointer, flags);
     SendInput(1, &in, sizeof(in));
+}
+
+// Pointer moves go through the input queue like a real mouse's, so the program sees them in order
+// with the button presses.
+void MoveTo(int x, int y) {
+    g_pointer = {x, y};
+    INPUT in = MouseAt(g_pointer, 0);
+    SendInput(1, &in, sizeof(in));
+    Sleep(20);
 }
 
 void Click(POINT at) {
     WhilePumping([at] {
-        SetCursorPos(at.x, at.y);
+        MoveTo(at.x, at.y);
         Sleep(100);
         Button(MOUSEEVENTF_LEFTDOWN);
         Sleep(150);
@@ -866,12 +886,12 @@ TEST_F(EnginePaint, CaptionStillDragsAndTheMinimiseAndCloseBoxesStillWork) {
     Geometry g = HostGeometry();
     POINT grip{g.window.left + 60, g.window.top + g.captionH / 2};
     WhilePumping([grip] {
-        SetCursorPos(grip.x, grip.y);
+        MoveTo(grip.x, grip.y);
         Sleep(100);
         Button(MOUSEEVENTF_LEFTDOWN);
         Sleep(150);
         for (int i = 1; i <= 5; ++i) {
-            SetCursorPos(grip.x + 8 * i, grip.y + 4 * i);
+            MoveTo(grip.x + 8 * i, grip.y + 4 * i);
             Sleep(60);
         }
         Button(MOUSEEVENTF_LEFTUP);
@@ -898,16 +918,16 @@ TEST_F(EnginePaint, CaptionStillDragsAndTheMinimiseAndCloseBoxesStillWork) {
     POINT away = OnScreen({kHostW / 2, HostGeometry().captionH / 2});
     Shot normal, hot, pressed, slipped;
     WhilePumping([&] {
-        SetCursorPos(away.x, away.y + 120);
+        MoveTo(away.x, away.y + 120);
         Sleep(300);
         normal = Screen();
-        SetCursorPos(close.x, close.y);
+        MoveTo(close.x, close.y);
         Sleep(300);
         hot = Screen();
         Button(MOUSEEVENTF_LEFTDOWN);
         Sleep(300);
         pressed = Screen();
-        SetCursorPos(away.x, away.y);
+        MoveTo(away.x, away.y);
         Sleep(300);
         slipped = Screen();
         Button(MOUSEEVENTF_LEFTUP);
