@@ -7,6 +7,7 @@
 #include "resources/resource_ids.h"
 #include "shell/app.h"
 #include "shell/tray.h"
+#include "skins/skin_settings_window.h"
 
 #include <array>
 #include <cmath>
@@ -343,7 +344,7 @@ constexpr MenuEntry kMenus[] = {
     {.caption = "托盘菜单", .level = 0, .hidden = true},
     {.caption = "显示主窗口", .level = 1, .selected = OnShowMainWindow},
     {.caption = "-", .level = 1},
-    {.caption = "皮肤", .level = 1},
+    {.caption = "皮肤", .level = 1, .selected = OpenSkinSettings},
     {.caption = "-", .level = 1},
     {.caption = "退出", .level = 1, .selected = OnExitProgram},
 };

@@ -1,0 +1,40 @@
+// The saved look put in force at start-up, and the skin choice shared with the settings window.
+#include "skins/skin_look.h"
+
+#include "skins/catalogue.h"
+#include "skins/settings_registry.h"
+#include "skins/skin_engine.h"
+#include "skins/skin_files.h"
+
+namespace trigora::skins {
+
+bool ApplySkinChoice(int index) {
+    if (!HasStoredFile(index)) {
+        return false;
+    }
+    // A file that could not be written is not attached: the engine would read an old or partial one.
+    if (!WriteSkinFile(index)) {
+        return false;
+    }
+    return SkinH_Attach() != 0;
+}
+
+SkinSettings& SettingsInForce() {
+    static SkinSettings settings;
+    return settings;
+}
+
+void ApplySavedLook() {
+    PrepareEngineFiles();
+    SkinSettings saved = LoadSkinSettings();
+    SettingsInForce() = saved;
+    ApplySkinChoice(saved.skinId);
+    HsvArguments hsv = HsvArgumentsOf(saved);
+    SkinH_AdjustHSV(hsv.hue, hsv.saturation, hsv.brightness);
+    SkinH_SetMenuAlpha(MenuAlphaArgumentOf(saved));
+    SkinH_SetAero(AeroSwitchArgumentOf(saved));
+    auto a = AeroArgumentsOf(saved);
+    SkinH_AdjustAero(a[0], a[1], a[2], a[3], a[4], a[5], a[6]);
+}
+
+} // namespace trigora::skins
