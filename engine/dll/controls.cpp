@@ -169,6 +169,17 @@ void PaintGroupBox(Skinned& w, HDC target) {
     // The group box holds controls of its own; never paint over them.
     std::pair<HWND, HDC> ctx{w.hwnd, target};
     EnumChildWindows(w.hwnd, &ExcludeChild, reinterpret_cast<LPARAM>(&ctx));
+    // Nor over a sibling laid across it (a check box standing in for the title).
+    RECT mine;
+    GetWindowRect(w.hwnd, &mine);
+    for (HWND sib = GetWindow(w.hwnd, GW_HWNDFIRST); sib != nullptr; sib = GetWindow(sib, GW_HWNDNEXT)) {
+        RECT r, overlap;
+        if (sib != w.hwnd && IsWindowVisible(sib) && GetWindowRect(sib, &r) &&
+            IntersectRect(&overlap, &r, &mine)) {
+            MapWindowPoints(nullptr, w.hwnd, reinterpret_cast<POINT*>(&overlap), 2);
+            ExcludeClipRect(target, overlap.left, overlap.top, overlap.right, overlap.bottom);
+        }
+    }
     RECT rc;
     GetClientRect(w.hwnd, &rc);
     Buffer buffer(target, rc);

@@ -451,8 +451,8 @@ LONG_PTR HostProcNow() {
 // ---- every other kind of control the program uses, in a second window ----
 
 struct Gallery {
-    HWND window = nullptr, group = nullptr, check = nullptr, slider = nullptr, combo = nullptr,
-         status = nullptr;
+    HWND window = nullptr, group = nullptr, check = nullptr, titleCheck = nullptr, slider = nullptr,
+         combo = nullptr, status = nullptr;
 };
 
 Gallery MakeGallery() {
@@ -468,6 +468,9 @@ Gallery MakeGallery() {
     g.check = CreateWindowExW(0, L"BUTTON", L"设置Aero特效", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 15, 25,
                               150, 24, g.group, nullptr, inst, nullptr);
     SendMessageW(g.check, BM_SETCHECK, BST_CHECKED, 0);
+    // Laid across the group box's top edge, as the settings window does with its Aero box.
+    g.titleCheck = CreateWindowExW(0, L"BUTTON", L"设置Aero特效", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX,
+                                   200, 0, 100, 22, g.window, nullptr, inst, nullptr);
     g.slider = CreateWindowExW(0, TRACKBAR_CLASSW, L"", WS_CHILD | WS_VISIBLE | TBS_AUTOTICKS, 15, 60, 260,
                                32, g.group, nullptr, inst, nullptr);
     SendMessageW(g.slider, TBM_SETRANGE, TRUE, MAKELPARAM(0, 18));
@@ -481,7 +484,7 @@ Gallery MakeGallery() {
     g.status = CreateWindowExW(0, STATUSCLASSNAMEW, L"皮肤设置>参数调整", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                g.window, nullptr, inst, nullptr);
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    for (HWND c : {g.group, g.check, g.slider, g.combo, g.status}) {
+    for (HWND c : {g.group, g.check, g.titleCheck, g.slider, g.combo, g.status}) {
         SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
     ShowWindow(g.window, SW_SHOW);
@@ -678,6 +681,12 @@ TEST_F(EnginePaint, GroupBoxCheckBoxSliderComboStatusBarAndMessageBoxWearTheSkin
         EXPECT_LE(Distance(got, row.want), 3)
             << row.part << ": got " << Show(got) << ", skin has " << Show(row.want);
     }
+
+    // Repainting the group box alone leaves the check box over its edge as it was.
+    RECT tc = ScreenRect(g.titleCheck);
+    RedrawWindow(g.group, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    Pump(200);
+    EXPECT_TRUE(Screen().SameIn(shot, tc));
 
     COMBOBOXINFO cbi{};
     cbi.cbSize = sizeof(cbi);
