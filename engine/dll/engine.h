@@ -47,6 +47,7 @@ struct Skinned {
     WNDPROC old = nullptr;
     Kind kind = Kind::Container;
     bool dead = false;
+    bool overlaid = false; // another subclass sits above the engine's
 
     // Frame
     bool active = false;

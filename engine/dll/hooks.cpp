@@ -104,6 +104,15 @@ std::optional<Kind> Classify(HWND hwnd, LONG style, HWND parent) {
 
 LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
+void StayLoaded() {
+    static bool pinned = false;
+    HMODULE self = nullptr;
+    if (!pinned && GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                      reinterpret_cast<LPCWSTR>(&StayLoaded), &self)) {
+        pinned = true;
+    }
+}
+
 void Subclass(HWND hwnd, Kind kind) {
     auto& windows = TheEngine().windows;
     if (windows.count(hwnd) != 0) {
@@ -161,6 +170,12 @@ LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     std::shared_ptr<Skinned> rec = Find(hwnd);
     if (!rec) {
         return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    if (!rec->overlaid && GetWindowLongPtrW(hwnd, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&SkinProc)) {
+        // Someone subclassed the window over the engine and will call this procedure as long as
+        // the window lives; it cannot be taken out of that chain, so the library must stay.
+        rec->overlaid = true;
+        StayLoaded();
     }
     if (msg == WM_NCDESTROY) {
         WNDPROC old = rec->old;

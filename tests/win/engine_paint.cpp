@@ -980,4 +980,41 @@ TEST_F(EnginePaint, UnloadingHandsEveryWindowBackToItsOwnProcedure) {
     Pump(100);
 }
 
+LRESULT CALLBACK PassOn(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+// The program's window layer subclasses its controls after the engine did: the engine cannot be
+// taken out of that chain, so freeing the library must leave it in place, still working.
+TEST_F(EnginePaint, UnloadingUnderAnotherSubclassKeepsTheLibraryAndTheWindowsWorking) {
+    // A copy of its own, so this test gets a fresh instance of the library whatever ran before.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + L"pelk-engine-again-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring path = folder + L"\\Pelk.dll";
+    ASSERT_TRUE(CopyFileW((BuildDir() + L"\\Pelk.dll").c_str(), path.c_str(), FALSE));
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\skinh.she", StoredSkin(0)));
+    HMODULE lib = LoadLibraryW(path.c_str());
+    ASSERT_NE(lib, nullptr);
+    auto attach =
+        reinterpret_cast<int(__stdcall*)()>(reinterpret_cast<void*>(GetProcAddress(lib, "SkinH_Attach")));
+    ASSERT_NE(attach, nullptr);
+    ASSERT_NE(attach(), 0);
+    Gallery g = MakeGallery();
+    ASSERT_TRUE(SetWindowSubclass(g.check, &PassOn, 1, 0));
+    ASSERT_TRUE(SetWindowSubclass(g.window, &PassOn, 1, 0));
+    SendMessageW(g.check, BM_SETCHECK, BST_UNCHECKED, 0);
+    Pump(200);
+    ASSERT_TRUE(FreeLibrary(lib));
+    EXPECT_NE(GetModuleHandleW(path.c_str()), nullptr);
+    SendMessageW(g.check, BM_SETCHECK, BST_CHECKED, 0);
+    RedrawWindow(g.window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Pump(200);
+    EXPECT_EQ(SendMessageW(g.check, BM_GETCHECK, 0, 0), BST_CHECKED);
+    DestroyWindow(g.window);
+    Pump(100);
+}
+
 } // namespace
