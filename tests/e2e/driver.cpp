@@ -105,8 +105,11 @@ std::wstring TrigoraExe() {
     return BuildFolder() + L"\\Trigora.exe";
 }
 
-Trigora::Trigora(const std::wstring& workingDirectory) {
-    std::wstring exe = TrigoraExe();
+Trigora::Trigora(const std::wstring& workingDirectory) : Trigora(StartOptions{L"", workingDirectory, true}) {}
+
+Trigora::Trigora(const StartOptions& options) {
+    std::wstring exe = options.exe.empty() ? TrigoraExe() : options.exe;
+    const std::wstring& workingDirectory = options.workingDirectory;
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof(si);
@@ -115,6 +118,9 @@ Trigora::Trigora(const std::wstring& workingDirectory) {
         return;
     }
     WaitForInputIdle(process_.hProcess, 20000);
+    if (!options.waitForMain) {
+        return;
+    }
     FindMain f{process_.dwProcessId, nullptr};
     WaitUntil(
         [&] {
@@ -292,6 +298,73 @@ bool ClickAt(POINT screen, bool right, int clicks) {
         5000);
     Sleep(300 * clicks); // the clicks follow the move
     return arrived;
+}
+
+bool DragThrough(const std::vector<POINT>& points) {
+    if (points.empty()) {
+        return false;
+    }
+    auto at = [](POINT p) { return std::to_wstring(p.x) + L" " + std::to_wstring(p.y); };
+    std::wstring arguments = L"mousemove " + at(points.front()) + L" sleep 0.2 mousedown 1";
+    for (size_t i = 1; i < points.size(); ++i) {
+        arguments += L" sleep 0.2 mousemove " + at(points[i]);
+    }
+    arguments += L" sleep 0.2 mouseup 1";
+    if (!Xdotool(arguments)) {
+        return false;
+    }
+    POINT last = points.back();
+    bool arrived = WaitUntil(
+        [&] {
+            POINT now{};
+            GetCursorPos(&now);
+            return now.x == last.x && now.y == last.y;
+        },
+        5000);
+    Sleep(500); // the release follows the last move
+    return arrived;
+}
+
+bool MovePointer(POINT screen) {
+    if (!Xdotool(L"mousemove " + std::to_wstring(screen.x) + L" " + std::to_wstring(screen.y))) {
+        return false;
+    }
+    return WaitUntil(
+        [&] {
+            POINT now{};
+            GetCursorPos(&now);
+            return now.x == screen.x && now.y == screen.y;
+        },
+        5000);
+}
+
+bool SaveScreenshot(const std::wstring& unixPath) {
+    wchar_t display[64] = {};
+    if (GetEnvironmentVariableW(L"DISPLAY", display, 64) == 0) {
+        return false;
+    }
+    std::wstring command = L"Z:\\usr\\bin\\import -window root -display " + std::wstring(display) + L" " + unixPath;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        return false;
+    }
+    if (pi.hProcess != nullptr) {
+        CloseHandle(pi.hProcess);
+    }
+    if (pi.hThread != nullptr) {
+        CloseHandle(pi.hThread);
+    }
+    Sleep(1500); // no handle to wait on: give ImageMagick its time
+    return true;
+}
+
+COLORREF ScreenPixel(POINT screen) {
+    HDC dc = GetDC(nullptr);
+    COLORREF c = GetPixel(dc, screen.x, screen.y);
+    ReleaseDC(nullptr, dc);
+    return c;
 }
 
 bool PressKeys(const std::wstring& keys) {

@@ -12,12 +12,21 @@ namespace driver {
 std::wstring BuildFolder();
 std::wstring TrigoraExe();
 
+// How to start Trigora: which copy of the executable (empty: the build's), in which working
+// directory (empty: its own folder), and whether to wait for the main window to show.
+struct StartOptions {
+    std::wstring exe;
+    std::wstring workingDirectory;
+    bool waitForMain = true;
+};
+
 // A running Trigora, ended (killed if need be) when the object goes.
 class Trigora {
   public:
     // Starts the program in `workingDirectory` (empty: its own folder) and waits until its main
     // window is visible and the program idle.
     explicit Trigora(const std::wstring& workingDirectory = L"");
+    explicit Trigora(const StartOptions& options);
     ~Trigora();
     Trigora(const Trigora&) = delete;
     Trigora& operator=(const Trigora&) = delete;
@@ -59,6 +68,15 @@ HWND FindTopLevel(DWORD processId, const std::wstring& caption, DWORD waitMs = 5
 
 // Real mouse input at a screen point; false when the pointer could not be put there.
 bool ClickAt(POINT screen, bool right = false, int clicks = 1);
+// Real mouse drag with the left button: pressed at the first point, moved through the others,
+// released at the last.
+bool DragThrough(const std::vector<POINT>& screenPoints);
+// Real pointer move, no button.
+bool MovePointer(POINT screen);
+// Saves a picture of the whole screen (a PNG, for looking at) through ImageMagick.
+bool SaveScreenshot(const std::wstring& unixPath);
+// The colour on the screen at a point.
+COLORREF ScreenPixel(POINT screen);
 // Real key presses, in xdotool's names ("Down Down Return"), to whatever has the focus.
 bool PressKeys(const std::wstring& keys);
 // A point of the window whose hit test gives `hit` (HTCLOSE, HTCAPTION, ...), scanning its frame.
