@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -261,14 +262,18 @@ void PaintSlider(Skinned& w, HDC target) {
         values.push_back(hi);
         bool top = (style & TBS_TOP) != 0;
         bool both = (style & TBS_BOTH) != 0;
+        // A slider only as tall as its thumb has no room beside it: the ticks then go along the
+        // edge, under the thumb, which is drawn over them.
+        int below = std::min<int>(thumb.bottom + 1, rc.bottom - 3);
+        int above = std::max<int>(thumb.top - 1, rc.top + 3);
         for (LONG v : values) {
             int x = TickPosition(channel, thumb, false, lo, hi, v);
-            bool edge = v == lo || v == hi;
+            int len = v == lo || v == hi ? 4 : 3;
             if (!top || both) {
-                FillColour(dc, {x, thumb.bottom + 1, x + 1, thumb.bottom + (edge ? 5 : 4)}, s.slider.tick);
+                FillColour(dc, {x, below, x + 1, std::min<int>(below + len, rc.bottom)}, s.slider.tick);
             }
             if (top || both) {
-                FillColour(dc, {x, thumb.top - (edge ? 5 : 4), x + 1, thumb.top - 1}, s.slider.tick);
+                FillColour(dc, {x, std::max<int>(above - len, rc.top), x + 1, above}, s.slider.tick);
             }
         }
     }
