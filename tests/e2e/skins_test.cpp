@@ -263,6 +263,7 @@ class Skins : public ::testing::Test {
         ASSERT_TRUE(ClickAt(face, true));
         HWND menu = PopupMenu();
         ASSERT_NE(menu, nullptr) << "no pop-up menu after a right click on the window";
+        Shot(L"test-menu");
         RECT m{};
         GetWindowRect(menu, &m);
         EXPECT_LE(std::abs(m.left - face.x), 4) << "beside the pointer";
