@@ -1,5 +1,6 @@
 // Non-client painting of top-level windows: frame, caption bar, icon, title and caption buttons.
 #include <windows.h>
+#include <windowsx.h>
 
 #include "engine.h"
 
@@ -192,12 +193,11 @@ void PaintNonClient(Skinned& w) {
     SettleOnScreen(w.hwnd);
 }
 
-// Under Wine, mouse messages made by SendInput without a move can carry a stale position in
-// lParam; the pointer itself is always right.
+// Where the pointer was when the message was made. Under Wine, lParam of a button message made by
+// SendInput without a move can be stale, and the live pointer may be ahead of the message.
 POINT PointerNow() {
-    POINT pt{};
-    GetCursorPos(&pt);
-    return pt;
+    DWORD pos = GetMessagePos();
+    return {GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
 }
 
 int HitAt(HWND hwnd, POINT screen) {

@@ -812,6 +812,12 @@ TEST_F(EnginePaint, ShadowDarkensTheEdgeFollowsTheWindowAndNeverTakesClicks) {
     POINT oldLeft{g.window.left - 20, g.window.top + 10}; // left bare by the move
     EXPECT_LE(Distance(moved.At(oldLeft.x, oldLeft.y), before.At(oldLeft.x, oldLeft.y)), 2);
 
+    ShowWindow(g_host.window, SW_HIDE);
+    Pump(300);
+    EXPECT_FALSE(IsWindowVisible(shadow));
+    ShowWindow(g_host.window, SW_SHOWNOACTIVATE);
+    Pump(500);
+    EXPECT_TRUE(IsWindowVisible(shadow));
     ShowWindow(g_host.window, SW_MINIMIZE);
     Pump(300);
     EXPECT_FALSE(IsWindowVisible(shadow));
@@ -952,6 +958,7 @@ TEST_F(EnginePaint, CaptionStillDragsAndTheMinimiseAndCloseBoxesStillWork) {
     Click(close);
     EXPECT_TRUE(g_host.closed);
     EXPECT_FALSE(IsWindow(g_host.window));
+    EXPECT_EQ(FindWindowW(L"PelkShadow", nullptr), nullptr) << "the shadow goes with its window";
 }
 
 // The program frees the library in its exit clean-up while some windows still live.
