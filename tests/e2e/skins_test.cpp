@@ -610,6 +610,86 @@ TEST_F(Skins, WrongTypesEverywhereInTheRegistryStopNothing) {
     EXPECT_EQ(SendMessageW(ControlByOrder(w, kSD), TBM_GETPOS, 0, 0), 180);
 }
 
+// Wine's trackbar does not turn with the wheel, so only the keyboard is tried here.
+TEST_F(Skins, TheKeyboardMovesASliderWithoutApplyingIt) {
+    auto app = Start();
+    ASSERT_TRUE(app->Started());
+    HWND w = OpenSettings(*app);
+    ASSERT_NE(w, nullptr);
+    COLORREF before = ScreenPixel(CaptionPoint(app->Main()));
+    HWND sd = ControlByOrder(w, kSD);
+    RECT r{};
+    GetWindowRect(sd, &r);
+    // A click on the thumb in the middle gives the slider the focus and applies the hue it holds.
+    ASSERT_TRUE(ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
+    ASSERT_EQ(SendMessageW(sd, TBM_GETPOS, 0, 0), 180);
+    SendMessageW(sd, WM_KEYDOWN, VK_END, 0); // to 360: a hue shift of 180 degrees, were it applied
+    SendMessageW(sd, WM_KEYUP, VK_END, 0);
+    ASSERT_EQ(SendMessageW(sd, TBM_GETPOS, 0, 0), 360);
+    app->Settle();
+    Sleep(500);
+    COLORREF after = ScreenPixel(CaptionPoint(app->Main()));
+    EXPECT_TRUE(Near(after, before, 2)) << Describe(before) << " became " << Describe(after);
+}
+
+// A system folder closed to the program: the engine goes to the user's own folder, is loaded from
+// there, and the current skin file lies beside it.
+TEST_F(Skins, AClosedSystemFolderPutsTheEngineInTheUsersFolder) {
+    wchar_t local[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH), 0u);
+    std::wstring perUser = std::wstring(local) + L"\\Trigora";
+    DeleteFileW((perUser + L"\\Pelk.dll").c_str());
+    DeleteFileW((perUser + L"\\skinh.she").c_str());
+    DeleteFileW(SystemFile(L"Pelk.dll").c_str());
+    ASSERT_TRUE(CreateDirectoryW(SystemFile(L"Pelk.dll").c_str(), nullptr));
+    {
+        auto app = Start();
+        ASSERT_TRUE(app->Started());
+        EXPECT_EQ(MessageBoxOf(app->ProcessId(), L"Trigora1.0", 300), nullptr) << "no error box";
+        EXPECT_EQ(ReadAll(perUser + L"\\Pelk.dll"), ReadAll(BuildFolder() + L"\\Pelk.dll"));
+        EXPECT_EQ(ReadAll(perUser + L"\\skinh.she"), StoredSkin(0));
+        EXPECT_TRUE(ReadAll(SystemFile(L"skinh.she")).empty()) << "nothing beside a library that is not there";
+        HWND w = OpenSettings(*app);
+        ASSERT_NE(w, nullptr);
+        Pick(*app, w, kVista);
+        EXPECT_EQ(ReadAll(perUser + L"\\skinh.she"), StoredSkin(kVista));
+    }
+    RemoveDirectoryW(SystemFile(L"Pelk.dll").c_str());
+}
+
+// A key the program may read but not write: saving fails without a word, and the window closes.
+TEST_F(Skins, AReadOnlyKeyStopsNothing) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    DWORD hue = 90;
+    RegSetValueExW(key, L"SDID", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&hue), sizeof hue);
+    SECURITY_DESCRIPTOR sd;
+    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    alignas(DWORD) BYTE aclBytes[256];
+    auto* acl = reinterpret_cast<PACL>(aclBytes);
+    InitializeAcl(acl, sizeof aclBytes, ACL_REVISION);
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+    AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | DELETE | WRITE_DAC, everyone);
+    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+    ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
+    RegCloseKey(key);
+    FreeSid(everyone);
+
+    auto app = Start();
+    ASSERT_TRUE(app->Started());
+    HWND w = OpenSettings(*app);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(SendMessageW(ControlByOrder(w, kSD), TBM_GETPOS, 0, 0), 90) << "read as usual";
+    SaveFromPopup(w);
+    EXPECT_EQ(MessageBoxOf(app->ProcessId(), L"温馨提示", 300), nullptr);
+    EXPECT_EQ(app->WaitForExit(300), static_cast<DWORD>(STILL_ACTIVE));
+    DWORD id = 0;
+    EXPECT_FALSE(ReadDword(L"SkinID", &id)) << "nothing was written";
+}
+
 // With the library nowhere to be found, the first engine call ends the program through the error box.
 TEST_F(Skins, AMissingEngineLibraryIsFatalAtTheFirstCall) {
     wchar_t local[MAX_PATH] = {};
