@@ -17,14 +17,15 @@ bool WriteRegistryNumber(std::string_view valuePath, double number) {
     }
     OwnedKey key(raw);
     DWORD stored = static_cast<DWORD>(CutTowardZero(number));
-    return RegSetValueExW(key.Get(), Wide(split.value).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored),
-                          sizeof(stored)) == ERROR_SUCCESS;
+    return RegSetValueExW(key.Get(), Wide(split.value).c_str(), 0, REG_DWORD,
+                          reinterpret_cast<const BYTE*>(&stored), sizeof(stored)) == ERROR_SUCCESS;
 }
 
 std::int32_t ReadRegistryNumber(std::string_view valuePath, std::int32_t fallback) {
     KeyAndValue split = SplitValuePath(valuePath);
     HKEY raw = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, Wide(split.key).c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, Wide(split.key).c_str(), 0, KEY_QUERY_VALUE, &raw) !=
+        ERROR_SUCCESS) {
         return fallback;
     }
     OwnedKey key(raw);

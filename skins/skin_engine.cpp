@@ -51,8 +51,7 @@ FARPROC Bound(DeclaredFunction& f) {
     return address;
 }
 
-template <typename Function, typename... Args>
-int Call(DeclaredFunction& f, Args... args) {
+template <typename Function, typename... Args> int Call(DeclaredFunction& f, Args... args) {
     auto function = reinterpret_cast<Function>(reinterpret_cast<void*>(Bound(f)));
     return function(args...);
 }
@@ -89,9 +88,11 @@ std::string Utf8(const std::wstring& wide) {
     if (wide.empty()) {
         return {};
     }
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                nullptr);
     std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr,
+                        nullptr);
     return out;
 }
 
@@ -119,9 +120,10 @@ int SkinH_SetAero(int on) {
     return Call<int(__stdcall*)(int)>(gSetAero, on);
 }
 
-int SkinH_AdjustAero(int transparency, int brightness, int sharpness, int size, int red, int green, int blue) {
-    return Call<int(__stdcall*)(int, int, int, int, int, int, int)>(gAdjustAero, transparency, brightness, sharpness,
-                                                                      size, red, green, blue);
+int SkinH_AdjustAero(int transparency, int brightness, int sharpness, int size, int red, int green,
+                     int blue) {
+    return Call<int(__stdcall*)(int, int, int, int, int, int, int)>(gAdjustAero, transparency, brightness,
+                                                                    sharpness, size, red, green, blue);
 }
 
 int SkinH_Attach() {
@@ -129,8 +131,9 @@ int SkinH_Attach() {
 }
 
 bool HoldsExactly(const std::wstring& path, std::span<const char> bytes) {
-    OwnedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    OwnedFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return false;
     }
@@ -140,8 +143,9 @@ bool HoldsExactly(const std::wstring& path, std::span<const char> bytes) {
     }
     std::vector<char> held(bytes.size());
     DWORD got = 0;
-    if (!held.empty() && (!ReadFile(file.Get(), held.data(), static_cast<DWORD>(held.size()), &got, nullptr) ||
-                          got != held.size())) {
+    if (!held.empty() &&
+        (!ReadFile(file.Get(), held.data(), static_cast<DWORD>(held.size()), &got, nullptr) ||
+         got != held.size())) {
         return false;
     }
     return std::equal(held.begin(), held.end(), bytes.begin(), bytes.end());

@@ -16,7 +16,7 @@ struct SkinSettings {
     std::int32_t saturation = 100;
     std::int32_t brightness = 100;
     std::int32_t menuAlpha = 255;
-    std::int32_t aero = 0; // the shadow: 1 on, 0 off
+    std::int32_t aero = 0;                    // the shadow: 1 on, 0 off
     std::array<std::int32_t, 7> aeroValues{}; // transparency, brightness, sharpness, size, red, green, blue
 
     bool operator==(const SkinSettings&) const = default;

@@ -26,7 +26,8 @@ constexpr const char* kShadowBox = "选择框_设置窗体阴影";
 constexpr const char* kStatusBar = "状态条1";
 constexpr const char* kStatusText = "皮肤设置>参数调整";
 constexpr const char* kNoticeCaption = "温馨提示";
-constexpr const char* kAeroSliders[7] = {"AERO_1", "AERO_2", "AERO_3", "AERO_4", "AERO_5", "AERO_6", "AERO_7"};
+constexpr const char* kAeroSliders[7] = {"AERO_1", "AERO_2", "AERO_3", "AERO_4",
+                                         "AERO_5", "AERO_6", "AERO_7"};
 
 void Notice(Window& w, const char* text) {
     MessageBoxW(w.Handle(), Wide(text).c_str(), Wide(kNoticeCaption).c_str(), MB_OK | MB_ICONINFORMATION);
@@ -141,7 +142,8 @@ void OnSaveAndClose(Window& w) {
 constexpr const char* OnWindow = nullptr;
 
 constexpr ControlEntry Group(const char* name, Rect r, const char* title) {
-    return ControlEntry{.name = name, .kind = ControlKind::GroupBox, .container = OnWindow, .rect = r, .text = title};
+    return ControlEntry{
+        .name = name, .kind = ControlKind::GroupBox, .container = OnWindow, .rect = r, .text = title};
 }
 
 constexpr ControlEntry Label(const char* name, const char* in, Rect r, const char* text,
@@ -151,8 +153,8 @@ constexpr ControlEntry Label(const char* name, const char* in, Rect r, const cha
     return e;
 }
 
-constexpr ControlEntry Slider(const char* name, const char* in, Rect r, int maximum, int position, Ticks ticks,
-                              MouseOperation released) {
+constexpr ControlEntry Slider(const char* name, const char* in, Rect r, int maximum, int position,
+                              Ticks ticks, MouseOperation released) {
     ControlEntry e{.name = name, .kind = ControlKind::Slider, .container = in, .rect = r, .focusable = true};
     e.slider = {.orientation = Orientation::Horizontal,
                 .ticks = ticks,
@@ -176,7 +178,10 @@ constexpr ControlEntry AeroSlider(const char* name, Rect r, int maximum) {
 }
 
 constexpr ControlEntry kSkinList = [] {
-    ControlEntry e{.name = kList, .kind = ControlKind::ComboBox, .container = "分组框9", .rect = {97, 30, 202, 20},
+    ControlEntry e{.name = kList,
+                   .kind = ControlKind::ComboBox,
+                   .container = "分组框9",
+                   .rect = {97, 30, 202, 20},
                    .focusable = true};
     e.combo.style = ComboStyle::DropDown;
     e.combo.sorted = false;
@@ -185,8 +190,12 @@ constexpr ControlEntry kSkinList = [] {
 }();
 
 constexpr ControlEntry kShadowCheckBox = [] {
-    ControlEntry e{.name = kShadowBox, .kind = ControlKind::CheckBox, .container = OnWindow, .rect = {378, 7, 128, 24},
-                   .text = "设置Aero特效", .focusable = true};
+    ControlEntry e{.name = kShadowBox,
+                   .kind = ControlKind::CheckBox,
+                   .container = OnWindow,
+                   .rect = {378, 7, 128, 24},
+                   .text = "设置Aero特效",
+                   .focusable = true};
     e.check.checked = false;
     e.events.clicked = OnShadowClicked;
     return e;
@@ -195,7 +204,8 @@ constexpr ControlEntry kShadowCheckBox = [] {
 constexpr StatusPane kPanes[] = {{.width = -1, .style = PaneStyle::Plain, .text = ""}};
 
 constexpr ControlEntry kStatus = [] {
-    ControlEntry e{.name = kStatusBar, .kind = ControlKind::StatusBar, .container = OnWindow, .rect = {0, 305, 684, 20}};
+    ControlEntry e{
+        .name = kStatusBar, .kind = ControlKind::StatusBar, .container = OnWindow, .rect = {0, 305, 684, 20}};
     e.status.docking = Docking::Bottom;
     e.status.sizeGrip = false;
     e.status.panes = kPanes;

@@ -343,7 +343,8 @@ bool SaveScreenshot(const std::wstring& unixPath) {
     if (GetEnvironmentVariableW(L"DISPLAY", display, 64) == 0) {
         return false;
     }
-    std::wstring command = L"Z:\\usr\\bin\\import -window root -display " + std::wstring(display) + L" " + unixPath;
+    std::wstring command =
+        L"Z:\\usr\\bin\\import -window root -display " + std::wstring(display) + L" " + unixPath;
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};

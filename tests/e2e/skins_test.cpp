@@ -2,8 +2,8 @@
 // thirteen saved values and what the next start makes of them; the engine library's files.
 #include "driver.h"
 
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -36,8 +36,9 @@ enum Order {
     kStatusBar = 30,
 };
 
-const wchar_t* const kValueNames[13] = {L"SkinID", L"SDID",  L"BHDID", L"LDID",  L"CDTMID", L"Aero特效", L"Aero1",
-                                        L"Aero2",  L"Aero3", L"Aero4", L"Aero5", L"Aero6",  L"Aero7"};
+const wchar_t* const kValueNames[13] = {L"SkinID",   L"SDID",  L"BHDID", L"LDID",  L"CDTMID",
+                                        L"Aero特效", L"Aero1", L"Aero2", L"Aero3", L"Aero4",
+                                        L"Aero5",    L"Aero6", L"Aero7"};
 
 std::wstring SystemFile(const wchar_t* leaf) {
     wchar_t dir[MAX_PATH] = {};
@@ -47,8 +48,8 @@ std::wstring SystemFile(const wchar_t* leaf) {
 
 std::vector<char> ReadAll(const std::wstring& path) {
     std::vector<char> bytes;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) {
         return bytes;
     }
@@ -175,7 +176,8 @@ void Shot(const wchar_t* name) {
 }
 
 bool Near(COLORREF a, COLORREF b, int tolerance = 6) {
-    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
+           std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
            std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 
@@ -210,7 +212,8 @@ class Skins : public ::testing::Test {
         HWND found = nullptr;
         WaitUntil([&] {
             for (HWND h : TopLevelWindows(app.ProcessId())) {
-                if (h != app.Main() && IsWindowVisible(h) && ClassName(h) == L"TrigoraWindow" && Text(h).empty()) {
+                if (h != app.Main() && IsWindowVisible(h) && ClassName(h) == L"TrigoraWindow" &&
+                    Text(h).empty()) {
                     found = h;
                     return true;
                 }
@@ -283,7 +286,9 @@ struct Expected {
     RECT rect;     // left, top, right, bottom in the container's client area
     const wchar_t* text;
 };
-constexpr RECT R(int l, int t, int w, int h) { return {l, t, l + w, t + h}; }
+constexpr RECT R(int l, int t, int w, int h) {
+    return {l, t, l + w, t + h};
+}
 
 TEST_F(Skins, TheSettingsWindowIsBuiltAsItsTableSays) {
     auto app = Start();
@@ -379,8 +384,8 @@ TEST_F(Skins, TheSettingsWindowIsBuiltAsItsTableSays) {
     const struct {
         int index;
         const wchar_t* name;
-    } names[] = {{0, L"MSN"}, {2, L"QQ2009_宽_底边"}, {17, L"银白"}, {25, L"Vista"}, {28, L"Homestead"},
-                 {29, L"不使用皮肤"}};
+    } names[] = {{0, L"MSN"},    {2, L"QQ2009_宽_底边"}, {17, L"银白"},
+                 {25, L"Vista"}, {28, L"Homestead"},     {29, L"不使用皮肤"}};
     for (const auto& n : names) {
         wchar_t item[64] = {};
         SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(n.index), reinterpret_cast<LPARAM>(item));
@@ -398,7 +403,14 @@ TEST_F(Skins, TheSettingsWindowIsBuiltAsItsTableSays) {
     EXPECT_LT(b.top, g.top);
     EXPECT_GT(b.bottom, g.top);
     POINT overlap{b.left + 8, g.top + 4};
-    EXPECT_EQ(ChildWindowFromPointEx(w, [&] { POINT p = overlap; ScreenToClient(w, &p); return p; }(), CWP_SKIPINVISIBLE),
+    EXPECT_EQ(ChildWindowFromPointEx(
+                  w,
+                  [&] {
+                      POINT p = overlap;
+                      ScreenToClient(w, &p);
+                      return p;
+                  }(),
+                  CWP_SKIPINVISIBLE),
               box);
     EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_UNCHECKED);
 
@@ -438,7 +450,8 @@ TEST_F(Skins, PickingASkinPutsItOnAtOnceAndALockedSkinFileFailsQuietly) {
     EXPECT_EQ(MessageBoxOf(app->ProcessId(), L"温馨提示", 300), nullptr) << "a skin put on says nothing";
 
     // Another handle holds the current skin file: the pick fails silently, the skin stays.
-    HANDLE held = CreateFileW(SystemFile(L"skinh.she").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held =
+        CreateFileW(SystemFile(L"skinh.she").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Pick(*app, w, 0);
     app->Settle();
@@ -469,7 +482,8 @@ TEST_F(Skins, SlidersTheShadowAndSaveAreOnAgainAtTheNextStart) {
         RECT r{};
         GetWindowRect(sd, &r);
         POINT thumb{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-        ASSERT_TRUE(DragThrough({thumb, {thumb.x - 40, thumb.y}, {r.left + 2, thumb.y}, {r.left + 2, r.bottom + 25}}));
+        ASSERT_TRUE(DragThrough(
+            {thumb, {thumb.x - 40, thumb.y}, {r.left + 2, thumb.y}, {r.left + 2, r.bottom + 25}}));
         app->Settle();
         Sleep(500);
         int hue = static_cast<int>(SendMessageW(sd, TBM_GETPOS, 0, 0));
@@ -494,7 +508,8 @@ TEST_F(Skins, SlidersTheShadowAndSaveAreOnAgainAtTheNextStart) {
         HWND notice = MessageBoxOf(app->ProcessId(), L"温馨提示");
         ASSERT_NE(notice, nullptr);
         Shot(L"shadow-notice");
-        EXPECT_NE(BoxText(notice).find(L"系统已经成功设置窗体阴影！"), std::wstring::npos) << Utf8(BoxText(notice));
+        EXPECT_NE(BoxText(notice).find(L"系统已经成功设置窗体阴影！"), std::wstring::npos)
+            << Utf8(BoxText(notice));
         DismissBox(notice);
         app->Settle();
         Sleep(800);
@@ -509,11 +524,13 @@ TEST_F(Skins, SlidersTheShadowAndSaveAreOnAgainAtTheNextStart) {
         int shown[13] = {static_cast<int>(SendMessageW(ControlByOrder(w, kList), CB_GETCURSEL, 0, 0))};
         const int sliderOrders[] = {kSD, kBHD, kLD, kCDTM};
         for (int i = 0; i < 4; ++i) {
-            shown[1 + i] = static_cast<int>(SendMessageW(ControlByOrder(w, sliderOrders[i]), TBM_GETPOS, 0, 0));
+            shown[1 + i] =
+                static_cast<int>(SendMessageW(ControlByOrder(w, sliderOrders[i]), TBM_GETPOS, 0, 0));
         }
         shown[5] = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
         for (int i = 0; i < 7; ++i) {
-            shown[6 + i] = static_cast<int>(SendMessageW(ControlByOrder(w, kAero1 + 2 * i), TBM_GETPOS, 0, 0));
+            shown[6 + i] =
+                static_cast<int>(SendMessageW(ControlByOrder(w, kAero1 + 2 * i), TBM_GETPOS, 0, 0));
         }
         SaveFromPopup(w);
         for (int i = 0; i < 13; ++i) {
@@ -534,7 +551,8 @@ TEST_F(Skins, SlidersTheShadowAndSaveAreOnAgainAtTheNextStart) {
     // the hue shift holds for both.
     EXPECT_LT(HueDistance(Hue(now), Hue(shifted)), 25)
         << Describe(now) << " after the start, " << Describe(shifted) << " before";
-    EXPECT_GT(HueDistance(Hue(now), Hue(vista)), 60) << Describe(now) << ", Vista unshifted " << Describe(vista);
+    EXPECT_GT(HueDistance(Hue(now), Hue(vista)), 60)
+        << Describe(now) << ", Vista unshifted " << Describe(vista);
     bool shadowWindow = false;
     for (HWND h : TopLevelWindows(again->ProcessId())) {
         shadowWindow = shadowWindow || (ClassName(h) == L"PelkShadow" && IsWindowVisible(h));
@@ -542,7 +560,8 @@ TEST_F(Skins, SlidersTheShadowAndSaveAreOnAgainAtTheNextStart) {
     EXPECT_TRUE(shadowWindow) << "the saved shadow is on";
     HWND w = OpenSettings(*again);
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(SendMessageW(ControlByOrder(w, kList), CB_GETCURSEL, 0, 0), kVista) << "the window shows what is on";
+    EXPECT_EQ(SendMessageW(ControlByOrder(w, kList), CB_GETCURSEL, 0, 0), kVista)
+        << "the window shows what is on";
     EXPECT_EQ(SendMessageW(ControlByOrder(w, kSD), TBM_GETPOS, 0, 0), static_cast<LRESULT>(saved[1]));
     EXPECT_EQ(SendMessageW(ControlByOrder(w, kShadowBox), BM_GETCHECK, 0, 0), BST_CHECKED);
 }
@@ -563,7 +582,8 @@ TEST_F(Skins, NoSkinSavedMeansNoSkinFromTheNextStartOn) {
             << Utf8(BoxText(notice));
         DismissBox(notice);
         EXPECT_EQ(ReadAll(SystemFile(L"skinh.she")), before) << "不使用皮肤 writes nothing";
-        EXPECT_TRUE(Near(ScreenPixel(CaptionPoint(app->Main())), skinned, 2)) << "the old skin stays until the next start";
+        EXPECT_TRUE(Near(ScreenPixel(CaptionPoint(app->Main())), skinned, 2))
+            << "the old skin stays until the next start";
         SaveFromPopup(w);
         DWORD id = 0;
         ASSERT_TRUE(ReadDword(L"SkinID", &id));
@@ -604,7 +624,8 @@ TEST_F(Skins, WrongTypesEverywhereInTheRegistryStopNothing) {
     RegCloseKey(key);
     auto app = Start();
     ASSERT_TRUE(app->Started());
-    EXPECT_EQ(ReadAll(SystemFile(L"skinh.she")), StoredSkin(0)) << "the default skin, as if nothing were saved";
+    EXPECT_EQ(ReadAll(SystemFile(L"skinh.she")), StoredSkin(0))
+        << "the default skin, as if nothing were saved";
     HWND w = OpenSettings(*app);
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(SendMessageW(ControlByOrder(w, kSD), TBM_GETPOS, 0, 0), 180);
@@ -648,7 +669,8 @@ TEST_F(Skins, AClosedSystemFolderPutsTheEngineInTheUsersFolder) {
         EXPECT_EQ(MessageBoxOf(app->ProcessId(), L"Trigora1.0", 300), nullptr) << "no error box";
         EXPECT_EQ(ReadAll(perUser + L"\\Pelk.dll"), ReadAll(BuildFolder() + L"\\Pelk.dll"));
         EXPECT_EQ(ReadAll(perUser + L"\\skinh.she"), StoredSkin(0));
-        EXPECT_TRUE(ReadAll(SystemFile(L"skinh.she")).empty()) << "nothing beside a library that is not there";
+        EXPECT_TRUE(ReadAll(SystemFile(L"skinh.she")).empty())
+            << "nothing beside a library that is not there";
         HWND w = OpenSettings(*app);
         ASSERT_NE(w, nullptr);
         Pick(*app, w, kVista);

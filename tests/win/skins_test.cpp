@@ -21,9 +21,9 @@ namespace {
 constexpr wchar_t kKey[] = L"Software\\Microsoft\\Vornel\\Trigora";
 
 // Value names as the registry holds them (UTF-16), in the order of the settings table.
-const wchar_t* const kWideNames[kSettingCount] = {L"SkinID", L"SDID",  L"BHDID", L"LDID",  L"CDTMID",
-                                                  L"Aero\u7279\u6548", L"Aero1", L"Aero2", L"Aero3", L"Aero4",
-                                                  L"Aero5", L"Aero6", L"Aero7"};
+const wchar_t* const kWideNames[kSettingCount] = {
+    L"SkinID", L"SDID",  L"BHDID", L"LDID",  L"CDTMID", L"Aero\u7279\u6548", L"Aero1", L"Aero2",
+    L"Aero3",  L"Aero4", L"Aero5", L"Aero6", L"Aero7"};
 
 // Every test starts without the key: all tests of this program share one Wine prefix.
 class Registry : public ::testing::Test {
@@ -33,8 +33,9 @@ class Registry : public ::testing::Test {
 
     static void SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
         ASSERT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
         RegCloseKey(key);
     }
@@ -214,8 +215,8 @@ std::wstring TempFolder(const wchar_t* leaf) {
 
 std::vector<char> ReadAll(const std::wstring& path) {
     std::vector<char> bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return bytes;
     }
@@ -291,7 +292,8 @@ TEST_F(SkinFiles, NoSkinWritesNothing) {
 TEST_F(SkinFiles, AFolderThatCannotBeWrittenGivesFalse) {
     std::wstring directoryInTheWay = folder_ + L"\\taken.she";
     CreateDirectoryW(directoryInTheWay.c_str(), nullptr);
-    for (const std::wstring& path : {folder_ + L"\\no such folder\\skinh.she", directoryInTheWay, std::wstring()}) {
+    for (const std::wstring& path :
+         {folder_ + L"\\no such folder\\skinh.she", directoryInTheWay, std::wstring()}) {
         SetCurrentSkinFilePath(path);
         EXPECT_FALSE(WriteSkinFile(0));
     }
@@ -362,7 +364,8 @@ TEST_F(EngineLibrary, GoesToTheSystemFolderWhenItCan) {
 TEST_F(EngineLibrary, AnIdenticalCopyInUseIsLeftAlone) {
     ASSERT_TRUE(WriteWholeFile(SystemCopy(), library_));
     // As a running instance holds it: others may read, nobody may write.
-    HANDLE inUse = CreateFileW(SystemCopy().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE inUse =
+        CreateFileW(SystemCopy().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(inUse, INVALID_HANDLE_VALUE);
     EXPECT_EQ(PlaceEngineLibrary(library_, folders_), folders_.system);
     CloseHandle(inUse);
@@ -378,7 +381,8 @@ TEST_F(EngineLibrary, AStaleCopyIsReplaced) {
 TEST_F(EngineLibrary, GoesToTheUsersFolderWhenTheSystemFolderIsClosed) {
     // A stale copy that cannot be replaced, and a folder where nothing can be written.
     ASSERT_TRUE(WriteWholeFile(SystemCopy(), library_.subspan(0, 1000)));
-    HANDLE inUse = CreateFileW(SystemCopy().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE inUse =
+        CreateFileW(SystemCopy().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(inUse, INVALID_HANDLE_VALUE);
     EXPECT_EQ(PlaceEngineLibrary(library_, folders_), folders_.perUser);
     CloseHandle(inUse);

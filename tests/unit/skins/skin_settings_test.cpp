@@ -46,8 +46,8 @@ struct DomainCase {
 
 TEST(SkinSettings, ValuesAreClampedIntoTheirDomains) {
     const DomainCase cases[kSettingCount] = {
-        {"SkinID", 0, 29}, {"SDID", 0, 360},   {"BHDID", 0, 200},  {"LDID", 0, 200},   {"CDTMID", 0, 255},
-        {"Aero特效", 0, 1}, {"Aero1", 0, 255}, {"Aero2", 0, 255},  {"Aero3", 0, 12},   {"Aero4", 0, 18},
+        {"SkinID", 0, 29},  {"SDID", 0, 360},  {"BHDID", 0, 200}, {"LDID", 0, 200}, {"CDTMID", 0, 255},
+        {"Aero特效", 0, 1}, {"Aero1", 0, 255}, {"Aero2", 0, 255}, {"Aero3", 0, 12}, {"Aero4", 0, 18},
         {"Aero5", 0, 255},  {"Aero6", 0, 255}, {"Aero7", 0, 255},
     };
     for (std::size_t i = 0; i < kSettingCount; ++i) {
@@ -88,7 +88,11 @@ TEST(ValuePath, SplitCases) {
         {"", "", ""},
         // 0x81 0x5C is one GBK character whose second byte is a backslash: not a separator.
         {"Key\\\x81\x5C", "Key", "\x81\x5C"},
-        {"Key\\A\x81\x5C" "B", "Key", "A\x81\x5C" "B"},
+        {"Key\\A\x81\x5C"
+         "B",
+         "Key",
+         "A\x81\x5C"
+         "B"},
     };
     for (const SplitCase& c : cases) {
         SCOPED_TRACE(c.path);
@@ -106,10 +110,19 @@ struct CutCase {
 TEST(CutTowardZero, Cases) {
     const double inf = std::numeric_limits<double>::infinity();
     const CutCase cases[] = {
-        {0.0, 0},           {-0.0, 0},          {7.9, 7},           {-7.9, -7},
-        {180.0, 180},       {0.999999, 0},      {-0.5, 0},          {2147483647.0, 2147483647},
-        {2147483647.9, 2147483647},             {3e10, 2147483647}, {-3e10, std::numeric_limits<std::int32_t>::min()},
-        {inf, 2147483647},  {-inf, std::numeric_limits<std::int32_t>::min()},
+        {0.0, 0},
+        {-0.0, 0},
+        {7.9, 7},
+        {-7.9, -7},
+        {180.0, 180},
+        {0.999999, 0},
+        {-0.5, 0},
+        {2147483647.0, 2147483647},
+        {2147483647.9, 2147483647},
+        {3e10, 2147483647},
+        {-3e10, std::numeric_limits<std::int32_t>::min()},
+        {inf, 2147483647},
+        {-inf, std::numeric_limits<std::int32_t>::min()},
         {std::nan(""), 0},
     };
     for (const CutCase& c : cases) {
