@@ -14,6 +14,10 @@ using trigora::skin::PartState;
 constexpr UINT kUahDrawCaption = 0x00AE;
 constexpr UINT kUahDrawFrame = 0x00AF;
 
+// Caption buttons sit closer together than this; the system menu icon starts within kIconSearch.
+constexpr int kButtonGapLimit = 16;
+constexpr int kIconSearch = 48;
+
 bool IsCaptionButton(int hit) {
     return hit == HTCLOSE || hit == HTMINBUTTON || hit == HTMAXBUTTON;
 }
@@ -45,6 +49,8 @@ FrameGeometry Measure(HWND hwnd) {
     }
     g.caption = {0, 0, g.size.cx, captionBottom};
 
+    // Hit-testing is not cheap under Wine, so the scans stop as soon as the buttons (from the
+    // right) and the system menu icon (from the left) lie behind them.
     int y = wr.top + (border + captionBottom) / 2;
     int hitNow = 0;
     for (int x = wr.right - 1; x >= wr.left + g.size.cx / 3 && g.buttonCount < 4; --x) {
@@ -55,6 +61,9 @@ FrameGeometry Measure(HWND hwnd) {
             } else {
                 g.buttons[g.buttonCount - 1].rect.left = x - wr.left;
             }
+        } else if (hit == HTCAPTION && g.buttonCount > 0 &&
+                   g.buttons[g.buttonCount - 1].rect.left - (x - wr.left) > kButtonGapLimit) {
+            break;
         }
         hitNow = hit;
     }
@@ -65,6 +74,8 @@ FrameGeometry Measure(HWND hwnd) {
             } else {
                 g.icon.right = x - wr.left + 1;
             }
+        } else if (g.icon.right != 0 || x - wr.left > kIconSearch) {
+            break;
         }
     }
     return g;
@@ -247,6 +258,8 @@ bool RedrawsCaption(UINT msg) {
     case WM_EXITSIZEMOVE:
     case WM_ACTIVATE:
     case WM_SHOWWINDOW:
+    case WM_SETTINGCHANGE:
+    case WM_THEMECHANGED:
         return true;
     default:
         return false;
@@ -389,8 +402,8 @@ bool FrameMessage(Skinned& w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     default:
         if (RedrawsCaption(msg)) {
             *result = CallOld(w, msg, wp, lp);
-            if (msg == WM_STYLECHANGED) {
-                ForgetFrameGeometry(w);
+            if (msg == WM_STYLECHANGED || msg == WM_SETTINGCHANGE || msg == WM_THEMECHANGED) {
+                ForgetFrameGeometry(w); // the caption's metrics may have changed
             }
             PaintNonClient(w);
             if (msg == WM_SHOWWINDOW || msg == WM_EXITSIZEMOVE) {

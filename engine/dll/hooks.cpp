@@ -224,9 +224,6 @@ BOOL CALLBACK SubclassTopLevel(HWND hwnd, LPARAM) {
 }
 
 BOOL CALLBACK RedrawTopLevel(HWND hwnd, LPARAM) {
-    if (auto rec = Find(hwnd)) {
-        ForgetFrameGeometry(*rec);
-    }
     RedrawWindow(hwnd, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     return TRUE;
