@@ -3,6 +3,7 @@
 #include "driver.h"
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -564,6 +565,46 @@ TEST_F(Skins, SlidersTheShadowAndSaveAreOnAgainAtTheNextStart) {
         << "the window shows what is on";
     EXPECT_EQ(SendMessageW(ControlByOrder(w, kSD), TBM_GETPOS, 0, 0), static_cast<LRESULT>(saved[1]));
     EXPECT_EQ(SendMessageW(ControlByOrder(w, kShadowBox), BM_GETCHECK, 0, 0), BST_CHECKED);
+}
+
+bool HasModule(DWORD pid, const wchar_t* name) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    MODULEENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    bool found = false;
+    for (BOOL more = Module32FirstW(snapshot, &entry); more && !found;
+         more = Module32NextW(snapshot, &entry)) {
+        found = lstrcmpiW(entry.szModule, name) == 0;
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+// The moment the main window first shows, the saved skin file is in place and the engine loaded.
+TEST_F(Skins, TheSavedSkinIsOnBeforeTheMainWindowFirstShows) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    DWORD id = kVista;
+    RegSetValueExW(key, L"SkinID", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&id), sizeof id);
+    RegCloseKey(key);
+    auto app = Start(false);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            for (HWND h : TopLevelWindows(app->ProcessId())) {
+                if (ClassName(h) == L"TrigoraWindow" && IsWindowVisible(h)) {
+                    return true;
+                }
+            }
+            Sleep(0);
+            return false;
+        },
+        30000));
+    EXPECT_TRUE(HasModule(app->ProcessId(), L"Pelk.dll"));
+    EXPECT_EQ(ReadAll(SystemFile(L"skinh.she")), StoredSkin(kVista));
 }
 
 TEST_F(Skins, NoSkinSavedMeansNoSkinFromTheNextStartOn) {
