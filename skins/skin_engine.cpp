@@ -34,18 +34,17 @@ FARPROC Bound(DeclaredFunction& f) {
     if (f.address != nullptr) {
         return f.address;
     }
-    std::string where = Gbk(f.library) + " 中的函数 " + f.name;
     // The bare name: the program's folder first, then the system's search order (which takes in
     // the folder the library was written to).
     HMODULE module = LoadLibraryW(f.library);
     if (module == nullptr) {
-        FatalError("找不到动态链接库 " + where + " 无法调用");
+        FatalError("无法载入动态链接库 " + Gbk(f.library) + "，函数 " + f.name + " 不能调用");
     }
     // The shell unloads it at exit; each binding holds its own reference.
     LoadedLibraries().emplace_back(module);
     FARPROC address = GetProcAddress(module, f.name);
     if (address == nullptr) {
-        FatalError("找不到 " + where);
+        FatalError("动态链接库 " + Gbk(f.library) + " 中找不到函数 " + f.name);
     }
     f.address = address;
     return address;

@@ -779,6 +779,7 @@ TEST_F(Skins, AMissingEngineLibraryIsFatalAtTheFirstCall) {
         },
         20000);
     ASSERT_NE(box, nullptr) << "no error box";
+    Shot(L"fatal-box");
     std::wstring text = BoxText(box);
     EXPECT_NE(text.find(L"Pelk.dll"), std::wstring::npos) << Utf8(text);
     EXPECT_NE(text.find(L"SkinH_Attach"), std::wstring::npos) << "the first call at start-up: " << Utf8(text);
