@@ -552,34 +552,67 @@ void PaintControl(Skinned& w, HDC dc) {
     }
 }
 
-bool ContainerMessage(Skinned& w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+namespace {
+
+// The skin's answer to a colour question about a child.
+LRESULT SkinColours(const Skinned& w, UINT msg, HDC dc, HWND child) {
     const Look& look = *CurrentLook();
     const auto& s = look.skin();
-    auto dc = reinterpret_cast<HDC>(wp);
-    auto child = reinterpret_cast<HWND>(lp);
+    switch (msg) {
+    case WM_CTLCOLORSTATIC:
+        if (ClassIs(child, L"Edit")) { // read-only and disabled edit boxes ask this way
+            return Colours(dc, IsWindowEnabled(child) ? s.edit.text : s.disabledText, s.edit.background,
+                           look.EditBrush());
+        }
+        return Colours(dc, IsWindowEnabled(child) ? s.text : s.disabledText, s.face, look.FaceBrush());
+    case WM_CTLCOLOREDIT:
+        if (w.kind == Kind::Combo || ClassIs(GetParent(child), L"ComboBox")) {
+            return Colours(dc, s.combo.text, s.combo.face, look.ComboBrush());
+        }
+        return Colours(dc, s.edit.text, s.edit.background, look.EditBrush());
+    case WM_CTLCOLORLISTBOX:
+        return Colours(dc, s.list.text, s.list.background, look.ListBrush());
+    default: // WM_CTLCOLORDLG, WM_CTLCOLORBTN
+        return Colours(dc, s.text, s.face, look.FaceBrush());
+    }
+}
+
+bool IsDefaultText(COLORREF c) {
+    return c == RGB(0, 0, 0) || c == GetSysColor(COLOR_WINDOWTEXT) || c == GetSysColor(COLOR_BTNTEXT);
+}
+
+bool IsDefaultBack(COLORREF c) {
+    return c == RGB(255, 255, 255) || c == GetSysColor(COLOR_WINDOW) || c == GetSysColor(COLOR_BTNFACE);
+}
+
+} // namespace
+
+// The program is asked first: colours it chose on purpose (red results, a violet text) stay, and
+// the skin fills in everything left at the system's plain black, white and face.
+bool ContainerMessage(Skinned& w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     switch (msg) {
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORBTN:
-        *result = Colours(dc, s.text, s.face, look.FaceBrush());
-        return true;
     case WM_CTLCOLORSTATIC:
-        if (ClassIs(child, L"Edit")) { // read-only and disabled edit boxes ask this way
-            *result = Colours(dc, IsWindowEnabled(child) ? s.edit.text : s.disabledText, s.edit.background,
-                              look.EditBrush());
-        } else {
-            *result = Colours(dc, IsWindowEnabled(child) ? s.text : s.disabledText, s.face, look.FaceBrush());
-        }
-        return true;
     case WM_CTLCOLOREDIT:
-        if (w.kind == Kind::Combo || ClassIs(GetParent(child), L"ComboBox")) {
-            *result = Colours(dc, s.combo.text, s.combo.face, look.ComboBrush());
-        } else {
-            *result = Colours(dc, s.edit.text, s.edit.background, look.EditBrush());
+    case WM_CTLCOLORLISTBOX: {
+        auto dc = reinterpret_cast<HDC>(wp);
+        LRESULT theirs = CallOld(w, msg, wp, lp);
+        if (w.dead) {
+            *result = theirs;
+            return true;
+        }
+        COLORREF theirText = GetTextColor(dc), theirBack = GetBkColor(dc);
+        *result = SkinColours(w, msg, dc, reinterpret_cast<HWND>(lp));
+        if (!IsDefaultText(theirText)) {
+            SetTextColor(dc, theirText);
+        }
+        if (theirs != 0 && !IsDefaultBack(theirBack)) {
+            SetBkColor(dc, theirBack);
+            *result = theirs;
         }
         return true;
-    case WM_CTLCOLORLISTBOX:
-        *result = Colours(dc, s.list.text, s.list.background, look.ListBrush());
-        return true;
+    }
     default:
         return false;
     }

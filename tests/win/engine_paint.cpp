@@ -254,6 +254,11 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         DestroyMenu(menu);
         return 0;
     }
+    case WM_CTLCOLOREDIT:
+        // The program's own colour for this box, as the calculator's red results: it must stay.
+        SetTextColor(reinterpret_cast<HDC>(wp), RGB(220, 0, 0));
+        SetBkColor(reinterpret_cast<HDC>(wp), RGB(255, 255, 255));
+        return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
     case WM_TIMER:
         if (wp == kMenuTimer) {
             ProbeMenu(hwnd);
@@ -614,8 +619,22 @@ TEST_F(EnginePaint, RefusedFilesReturnZeroAndChangeNothing) {
 TEST_F(EnginePaint, AttachPaintsCaptionFaceButtonLabelAndEditInTheSkinsColours) {
     PutSkinFile(StoredSkin(0));
     ASSERT_NE(g_engine.attach(), 0);
+    SetWindowTextW(g_host.edit, L"88888888");
     Pump(400);
     Shot shot = Screen();
+    RECT e;
+    GetWindowRect(g_host.edit, &e);
+    int red = 0;
+    for (int y = e.top; y < e.bottom; ++y) {
+        for (int x = e.left; x < e.right; ++x) {
+            Rgb c = shot.At(x, y);
+            red += c.r > 150 && c.g < 90 && c.b < 90 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(red, 20) << "the program's own text colour stays under the skin";
+    SetWindowTextW(g_host.edit, L"");
+    Pump(200);
+    shot = Screen();
     SaveShot(shot, "skin00");
     ExpectLook(shot, ExpectedFrom(DecodedSkin(0)), 12);
     EXPECT_FALSE(shot.SameIn(plain_, AroundHost(0)));
