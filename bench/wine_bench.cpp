@@ -412,10 +412,6 @@ void Keys() {
 
 // ---- Skin switches, memory and handles --------------------------------------------------------
 
-struct Windows {
-    std::vector<HWND> all; // the top-level windows and every control under them
-};
-
 std::vector<HWND> WithChildren(const std::vector<HWND>& tops) {
     std::vector<HWND> all = tops;
     for (HWND top : tops) {
