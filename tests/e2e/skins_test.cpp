@@ -190,10 +190,12 @@ class Skins : public ::testing::Test {
         // The program alone in a folder of its own, as it is shipped: no engine library beside it.
         wchar_t temp[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, temp);
-        folder_ = std::wstring(temp) + L"trigora-e2e-skins";
+        // A folder per test: an instance a previous test ended may hold its copy for a while.
+        static int run = 0;
+        folder_ = std::wstring(temp) + L"trigora-e2e-skins-" + std::to_wstring(++run);
         CreateDirectoryW(folder_.c_str(), nullptr);
         exe_ = folder_ + L"\\Trigora.exe";
-        ASSERT_TRUE(CopyFileW(TrigoraExe().c_str(), exe_.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(TrigoraExe().c_str(), exe_.c_str(), FALSE)) << "error " << GetLastError();
     }
     void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, kKey); }
 
