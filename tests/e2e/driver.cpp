@@ -281,6 +281,17 @@ bool Xdotool(const std::wstring& arguments) {
 
 } // namespace
 
+HWND OpenPopupMenu(DWORD waitMs) {
+    HWND menu = nullptr;
+    WaitUntil(
+        [&] {
+            menu = FindWindowW(L"#32768", nullptr);
+            return menu != nullptr && IsWindowVisible(menu);
+        },
+        waitMs);
+    return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
+}
+
 bool ClickAt(POINT screen, bool right, int clicks) {
     // Real input at the X server: Wine's own SetCursorPos is not reliably warped to the X pointer,
     // so a click by SendInput can land where the X pointer still is. Without a window manager the

@@ -66,6 +66,9 @@ RECT RectIn(HWND control, HWND reference);
 std::vector<HWND> TopLevelWindows(DWORD processId);
 HWND FindTopLevel(DWORD processId, const std::wstring& caption, DWORD waitMs = 5000);
 
+// The open pop-up menu's window (class #32768), waited for; nullptr when none shows in time.
+HWND OpenPopupMenu(DWORD waitMs = 3000);
+
 // Real mouse input at a screen point; false when the pointer could not be put there.
 bool ClickAt(POINT screen, bool right = false, int clicks = 1);
 // Real mouse drag with the left button: pressed at the first point, moved through the others,

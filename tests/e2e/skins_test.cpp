@@ -104,17 +104,6 @@ POINT CaptionPoint(HWND w) {
     return {r.left + (r.right - r.left) * 3 / 5, r.top + 10};
 }
 
-HWND PopupMenu(DWORD waitMs = 3000) {
-    HWND menu = nullptr;
-    WaitUntil(
-        [&] {
-            menu = FindWindowW(L"#32768", nullptr);
-            return menu != nullptr && IsWindowVisible(menu);
-        },
-        waitMs);
-    return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
-}
-
 // A message box of the program: the top-level dialog with that caption.
 HWND MessageBoxOf(DWORD pid, const wchar_t* caption, DWORD waitMs = 5000) {
     HWND found = nullptr;
@@ -207,7 +196,7 @@ class Skins : public ::testing::Test {
     // The tray menu's "皮肤", chosen with the keys; the settings window it opens.
     static HWND OpenSettings(Trigora& app) {
         PostMessageW(app.Main(), kTrayMessage, kTrayId, WM_RBUTTONUP);
-        if (PopupMenu() == nullptr) {
+        if (OpenPopupMenu() == nullptr) {
             ADD_FAILURE() << "no tray menu";
             return nullptr;
         }
@@ -267,7 +256,7 @@ class Skins : public ::testing::Test {
         POINT face{344, 200}; // between the left column of group boxes and 分组框_设置Aero
         ClientToScreen(settings, &face);
         ASSERT_TRUE(ClickAt(face, true));
-        HWND menu = PopupMenu();
+        HWND menu = OpenPopupMenu();
         ASSERT_NE(menu, nullptr) << "no pop-up menu after a right click on the window";
         Shot(L"test-menu");
         RECT m{};

@@ -22,17 +22,6 @@ bool IconRegistered(HWND owner) {
     return Shell_NotifyIconW(NIM_MODIFY, &data) != 0;
 }
 
-HWND OpenMenuWindow(DWORD waitMs = 3000) {
-    HWND menu = nullptr;
-    WaitUntil(
-        [&] {
-            menu = FindWindowW(L"#32768", nullptr);
-            return menu != nullptr && IsWindowVisible(menu);
-        },
-        waitMs);
-    return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
-}
-
 // The icon sits at the right end of the tray; it is the only one there.
 POINT TrayIconPoint() {
     RECT r{};
@@ -88,7 +77,7 @@ TEST_F(TrayTest, TheIconIsThereAfterStartAndTheTaskbarGetsItBackWhenItRestarts) 
 
 TEST_F(TrayTest, ARealRightClickOnTheIconPopsUpTheMenuWithItsItemsInOrder) {
     ASSERT_TRUE(ClickAt(TrayIconPoint(), true));
-    HWND menu = OpenMenuWindow();
+    HWND menu = OpenPopupMenu();
     ASSERT_NE(menu, nullptr) << "no pop-up menu after a right click on the tray icon";
     EXPECT_EQ(SeparatorLines(menu), 2) << "显示主窗口, a separator, 皮肤, a separator, 退出";
     RECT r{};
@@ -104,9 +93,9 @@ TEST_F(TrayTest, ClickingOutsideTheMenuClosesItWithoutACommandEveryTime) {
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         PostMessageW(app.Main(), kTrayMessage, kTrayId, WM_RBUTTONUP);
-        ASSERT_NE(OpenMenuWindow(), nullptr);
+        ASSERT_NE(OpenPopupMenu(), nullptr);
         ASSERT_TRUE(ClickAt({100, 100}));
-        EXPECT_TRUE(WaitUntil([] { return OpenMenuWindow(0) == nullptr; }));
+        EXPECT_TRUE(WaitUntil([] { return OpenPopupMenu(0) == nullptr; }));
         EXPECT_TRUE(IsWindowVisible(app.Main()));
         EXPECT_EQ(app.WaitForExit(200), static_cast<DWORD>(STILL_ACTIVE));
     }
@@ -117,7 +106,7 @@ TEST_F(TrayTest, MinimisingHidesTheWindowAndShowMainWindowBringsItBackRestoredAn
     SendMessageW(w, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(w); })) << "minimised into the tray";
     ASSERT_TRUE(ClickAt(TrayIconPoint(), true));
-    HWND menu = OpenMenuWindow();
+    HWND menu = OpenPopupMenu();
     ASSERT_NE(menu, nullptr);
     RECT r{};
     GetWindowRect(menu, &r);
@@ -141,7 +130,7 @@ TEST_F(TrayTest, OtherMouseActionsOnTheIconDeliverNothing) {
     }
     app.Settle();
     Sleep(300);
-    EXPECT_EQ(OpenMenuWindow(0), nullptr) << "only a right release or the context request pops up the menu";
+    EXPECT_EQ(OpenPopupMenu(0), nullptr) << "only a right release or the context request pops up the menu";
     EXPECT_TRUE(IsWindowVisible(app.Main()));
 }
 
