@@ -93,6 +93,22 @@ std::wstring FromUtf8(const std::string& s) {
     return out;
 }
 
+bool CloseKeyToWriting(HKEY key) {
+    SECURITY_DESCRIPTOR sd;
+    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    alignas(DWORD) BYTE aclBytes[256];
+    auto* acl = reinterpret_cast<PACL>(aclBytes);
+    InitializeAcl(acl, sizeof aclBytes, ACL_REVISION);
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+    AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | DELETE | WRITE_DAC, everyone);
+    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+    bool closed = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd) == ERROR_SUCCESS;
+    FreeSid(everyone);
+    return closed;
+}
+
 std::wstring BuildFolder() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);

@@ -98,6 +98,9 @@ bool WaitUntil(F condition, DWORD milliseconds = 5000) {
     return true;
 }
 
+// Leaves a registry key readable (and deletable) by everyone but writable by no one.
+bool CloseKeyToWriting(HKEY key);
+
 std::string Utf8(const std::wstring& w);
 std::wstring FromUtf8(const std::string& s);
 

@@ -333,19 +333,8 @@ TEST_F(Faults, TheFatalErrorOfAMissingLibraryLeavesTheSavedSettings) {
 TEST_F(Faults, AKeyClosedToWritingKeepsEveryValue) {
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-    SECURITY_DESCRIPTOR sd;
-    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-    alignas(DWORD) BYTE aclBytes[256];
-    auto* acl = reinterpret_cast<PACL>(aclBytes);
-    InitializeAcl(acl, sizeof aclBytes, ACL_REVISION);
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-    AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | DELETE | WRITE_DAC, everyone);
-    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-    ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
+    ASSERT_TRUE(CloseKeyToWriting(key));
     RegCloseKey(key);
-    FreeSid(everyone);
     HKEY probe = nullptr;
     ASSERT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, &probe), ERROR_SUCCESS)
         << "the key is still writable: the fault is not in place";

@@ -718,19 +718,8 @@ TEST_F(Skins, AReadOnlyKeyStopsNothing) {
               ERROR_SUCCESS);
     DWORD hue = 90;
     RegSetValueExW(key, L"SDID", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&hue), sizeof hue);
-    SECURITY_DESCRIPTOR sd;
-    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-    alignas(DWORD) BYTE aclBytes[256];
-    auto* acl = reinterpret_cast<PACL>(aclBytes);
-    InitializeAcl(acl, sizeof aclBytes, ACL_REVISION);
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-    AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | DELETE | WRITE_DAC, everyone);
-    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-    ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
+    ASSERT_TRUE(CloseKeyToWriting(key));
     RegCloseKey(key);
-    FreeSid(everyone);
 
     auto app = Start();
     ASSERT_TRUE(app->Started());
