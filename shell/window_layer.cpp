@@ -511,7 +511,7 @@ class WindowLayer {
     static LRESULT Handle(Window& w, UINT msg, WPARAM wp, LPARAM lp);
     static void CreateControls(Window& w);
     static Window::Control* ControlByHandle(Window& w, HWND h);
-    static LRESULT ColourFor(Window& w, HDC dc, HWND control, UINT msg);
+    static LRESULT ColourFor(Window& w, HDC dc, HWND control);
     static void OnCommand(Window& w, WPARAM wp, LPARAM lp);
     static void OnDestroy(Window& w);
     static void OnNcDestroy(Window& w);
@@ -851,7 +851,7 @@ bool WindowLayer::RequestClose(Window& w) {
     return true;
 }
 
-LRESULT WindowLayer::ColourFor(Window& w, HDC dc, HWND control, UINT msg) {
+LRESULT WindowLayer::ColourFor(Window& w, HDC dc, HWND control) {
     Window::Control* c = ControlByHandle(w, control);
     COLORREF text = RGB(0, 0, 0);
     COLORREF back = GetSysColor(COLOR_BTNFACE);
@@ -885,7 +885,6 @@ LRESULT WindowLayer::ColourFor(Window& w, HDC dc, HWND control, UINT msg) {
             brush = c->background.Get();
         }
     }
-    (void)msg;
     SetTextColor(dc, text);
     SetBkColor(dc, back);
     return reinterpret_cast<LRESULT>(brush);
@@ -982,7 +981,7 @@ LRESULT WindowLayer::Handle(Window& w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORLISTBOX:
-        return ColourFor(w, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp), msg);
+        return ColourFor(w, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
     case WM_ERASEBKGND: {
         RECT rc;
         GetClientRect(w.hwnd_, &rc);
@@ -1297,15 +1296,6 @@ void DestroyAllWindowsSilently() {
     if (DispatchDepth() == 0) {
         Graveyard().clear();
     }
-}
-
-bool IsProgramWindow(HWND hwnd) {
-    for (const auto& w : LiveWindows()) {
-        if (w->Handle() == hwnd) {
-            return true;
-        }
-    }
-    return false;
 }
 
 Window* ProgramWindowOf(HWND hwnd) {
