@@ -15,10 +15,11 @@ namespace trigora {
 
 namespace {
 
-// The first and smallest form of the record (88 bytes on 32-bit Windows): icon, tip and
-// notification only, no balloon tips.
+// The first and smallest form of the record: icon, tip and notification only, no balloon tips.
+// Its window and icon handles are pointer-sized, so it is 88 bytes on 32-bit Windows and 104 on
+// 64-bit Windows (the handles aligned to 8), which is what each shell expects of the original form.
 constexpr DWORD kRecordSize = NOTIFYICONDATAA_V1_SIZE;
-static_assert(sizeof(void*) != 4 || kRecordSize == 88, "the record is the 88-byte original form");
+static_assert(kRecordSize == (sizeof(void*) == 8 ? 104 : 88), "the record is the original form");
 
 HICON MakeIcon(std::span<const unsigned char> file) {
     if (file.empty()) {

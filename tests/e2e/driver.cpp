@@ -176,7 +176,14 @@ void Trigora::Settle() const {
 }
 
 std::wstring Trigora::CurrentDirectory() const {
-    // 32-bit layout: PEB+0x10 -> RTL_USER_PROCESS_PARAMETERS; its CurrentDirectory.DosPath at +0x24.
+    // The driver and Trigora are built for the same architecture, so the layouts are this build's:
+    // PEB+0x10 (64-bit: +0x20) -> RTL_USER_PROCESS_PARAMETERS, whose CurrentDirectory.DosPath
+    // follows four ULONGs, ConsoleHandle, ConsoleFlags (padded to a pointer) and the three
+    // standard handles: +0x24 (64-bit: +0x38).
+    constexpr size_t kParametersInPeb = offsetof(PEB, ProcessParameters);
+    constexpr size_t kCurrentDirectoryInParameters = 4 * sizeof(ULONG) + 5 * sizeof(void*);
+    static_assert(kParametersInPeb == (sizeof(void*) == 8 ? 0x20 : 0x10));
+    static_assert(kCurrentDirectoryInParameters == (sizeof(void*) == 8 ? 0x38 : 0x24));
     using QueryFn = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
     auto query = reinterpret_cast<QueryFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
@@ -188,11 +195,11 @@ std::wstring Trigora::CurrentDirectory() const {
     auto peb = reinterpret_cast<const char*>(info.PebBaseAddress);
     const char* params = nullptr;
     SIZE_T read = 0;
-    if (!ReadProcessMemory(process_.hProcess, peb + 0x10, &params, sizeof(params), &read)) {
+    if (!ReadProcessMemory(process_.hProcess, peb + kParametersInPeb, &params, sizeof(params), &read)) {
         return {};
     }
     UNICODE_STRING dir{};
-    if (!ReadProcessMemory(process_.hProcess, params + 0x24, &dir, sizeof(dir), &read)) {
+    if (!ReadProcessMemory(process_.hProcess, params + kCurrentDirectoryInParameters, &dir, sizeof(dir), &read)) {
         return {};
     }
     std::wstring out(dir.Length / sizeof(wchar_t), L'\0');

@@ -1,5 +1,25 @@
 # Shared settings for running Trigora and its tests under Wine (sourced, not run).
-export WINEARCH=win32
+# TRIGORA_WINE_ARCH chooses the Wine: win32 (the default) runs the PE32 builds in a 32-bit prefix,
+# win64 runs the PE32+ builds with Wine's 64-bit loader in a 64-bit prefix. Callers use the
+# commands wine, wineboot and wineserver; for win64 they are bound here to the 64-bit side, since
+# the plain wine command prefers the 32-bit loader wherever it is installed.
+export TRIGORA_WINE_ARCH=${TRIGORA_WINE_ARCH:-win32}
+case $TRIGORA_WINE_ARCH in
+  win32)
+    export WINEARCH=win32
+    ;;
+  win64)
+    export WINEARCH=win64
+    export WINELOADER=/usr/lib/wine/wine64
+    wine() { /usr/lib/wine/wine64 "$@"; }
+    wineboot() { /usr/lib/wine/wine64 wineboot "$@"; }
+    wineserver() { /usr/lib/wine/wineserver64 "$@"; }
+    ;;
+  *)
+    echo "env.sh: TRIGORA_WINE_ARCH is win32 or win64, not $TRIGORA_WINE_ARCH" >&2
+    return 1
+    ;;
+esac
 export WINEDEBUG=${WINEDEBUG:--all}
 export LANG=zh_CN.UTF-8
 export LC_ALL=zh_CN.UTF-8
