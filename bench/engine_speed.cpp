@@ -123,8 +123,8 @@ int main() {
     }
     auto skinFile = [](int i) {
         wchar_t name[32];
-        wsprintfW(name, L"\\gen\\skins\\%02d.she", i);
-        return BuildDir() + name;
+        wsprintfW(name, L"\\%02d.she", i);
+        return std::wstring(L"" TRIGORA_SKIN_DIR) + name;
     };
     HMODULE lib = LoadLibraryW(dll.c_str());
     auto attach =

@@ -72,8 +72,8 @@ bool WriteFileBytes(const std::wstring& path, const std::vector<std::uint8_t>& b
 
 std::vector<std::uint8_t> StoredSkin(int index) {
     wchar_t name[32];
-    wsprintfW(name, L"\\gen\\skins\\%02d.she", index);
-    return ReadFileBytes(BuildDir() + name);
+    wsprintfW(name, L"\\%02d.she", index);
+    return ReadFileBytes(std::wstring(L"" TRIGORA_SKIN_DIR) + name);
 }
 
 Skin DecodedSkin(int index) {
