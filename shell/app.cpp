@@ -267,7 +267,26 @@ void FatalError(std::string_view message) {
     ExitProcess(static_cast<UINT>(-1));
 }
 
+namespace {
+
+// Libraries loaded by bare name from now on, by the program, the skin engine or the system's own
+// libraries on their behalf, come from the system folder only, never from the program's folder or
+// the working directory, where anyone could have put a library of that name. The call is looked up
+// because Windows 7 has it only with its loader update; without it, the working directory at least
+// leaves the search order.
+void RestrictLibrarySearch() {
+    using SetDefaultDirectories = BOOL(WINAPI*)(DWORD);
+    auto set = reinterpret_cast<SetDefaultDirectories>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (set == nullptr || !set(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        SetDllDirectoryW(L"");
+    }
+}
+
+} // namespace
+
 void InitialiseShell() {
+    RestrictLibrarySearch();
     ShellState& s = Shell();
     s.instance = GetModuleHandleW(nullptr);
     s.programFolder = FindProgramFolder();

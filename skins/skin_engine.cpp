@@ -23,6 +23,12 @@ struct DeclaredFunction {
     FARPROC address = nullptr;
 };
 
+// The full path of the engine copy start-up placed or found identical to the embedded one; empty
+// when there is none. The library is loaded from there and nowhere else: by its bare name the
+// search order would take a Pelk.dll lying beside the program or in the working directory first,
+// and a program started from a downloads folder would run whatever library was put there.
+std::wstring gEnginePath;
+
 // In the order they are declared.
 DeclaredFunction gAdjustHsv{kEngineLibrary, "SkinH_AdjustHSV"};
 DeclaredFunction gSetMenuAlpha{kEngineLibrary, "SkinH_SetMenuAlpha"};
@@ -34,9 +40,7 @@ FARPROC Bound(DeclaredFunction& f) {
     if (f.address != nullptr) {
         return f.address;
     }
-    // The bare name: the program's folder first, then the system's search order (which takes in
-    // the folder the library was written to).
-    HMODULE module = LoadLibraryW(f.library);
+    HMODULE module = gEnginePath.empty() ? nullptr : LoadLibraryW(gEnginePath.c_str());
     if (module == nullptr) {
         FatalError("无法载入动态链接库 " + Gbk(f.library) + "，函数 " + f.name + " 不能调用");
     }
@@ -60,11 +64,6 @@ std::wstring Joined(const std::wstring& folder, const wchar_t* leaf) {
         return leaf;
     }
     return folder.back() == L'\\' ? folder + leaf : folder + L"\\" + leaf;
-}
-
-bool FileExists(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 std::wstring SystemFolder() {
@@ -190,18 +189,11 @@ std::wstring PlaceEngineLibrary(std::span<const char> library, const EngineFolde
 void PrepareEngineFiles() {
     EngineFolders folders{SystemFolder(), PerUserFolder()};
     std::wstring folder = PlaceEngineLibrary(StoredBlock(IDR_ENGINE), folders);
-    if (!folder.empty() && folder != folders.system) {
-        // Not a folder the system searches by itself.
-        SetDllDirectoryW(folder.c_str());
-    }
-    // The program's own folder is searched first: a library there is the one that gets loaded,
-    // and the engine looks for the current skin file beside itself.
-    if (FileExists(Joined(ProgramFolder(), kEngineLibrary))) {
-        folder = ProgramFolder();
-    }
+    gEnginePath = folder.empty() ? std::wstring() : Joined(folder, kEngineLibrary);
     if (folder.empty()) {
         folder = folders.system; // nothing could be written: the first engine call will say so
     }
+    // The engine looks for the current skin file beside itself.
     SetCurrentSkinFilePath(Joined(folder, kCurrentSkinFile));
 }
 

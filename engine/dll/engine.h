@@ -120,4 +120,8 @@ void Detach();
 
 bool IsWine();
 
+// A library of the system folder, loaded by its full path: a library of that name lying in the
+// program's folder or the working directory is never the one that gets loaded.
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
 } // namespace pelk

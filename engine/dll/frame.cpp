@@ -279,7 +279,7 @@ void PrepareFrame(HWND hwnd) {
     // Where the desktop composites frames itself, it ignores WM_NCPAINT unless told not to.
     using SetAttribute = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
     static const SetAttribute set = [] {
-        HMODULE dwm = LoadLibraryW(L"dwmapi.dll");
+        HMODULE dwm = LoadSystemLibrary(L"dwmapi.dll");
         return dwm != nullptr ? reinterpret_cast<SetAttribute>(
                                     reinterpret_cast<void*>(GetProcAddress(dwm, "DwmSetWindowAttribute")))
                               : nullptr;

@@ -1,6 +1,7 @@
 // Engine state, the creation hook on the UI thread and the subclass procedure every skinned window runs.
 #include <windows.h>
 
+#include <cwchar>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -367,6 +368,18 @@ void SettleOnScreen(HWND hwnd) {
     if (IsWine()) {
         SetTimer(hwnd, kSettleTimer, 60, &Settled);
     }
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+    wchar_t path[MAX_PATH];
+    UINT n = GetSystemDirectoryW(path, MAX_PATH);
+    size_t leaf = wcslen(name);
+    if (n == 0 || n + 1 + leaf >= MAX_PATH) {
+        return nullptr;
+    }
+    path[n] = L'\\';
+    wmemcpy(path + n + 1, name, leaf + 1);
+    return LoadLibraryW(path);
 }
 
 bool IsWine() {

@@ -299,6 +299,15 @@ TEST_F(MainWindowTest, TabVisitsTheFocusableControlsButNeverTheHiddenBoxes) {
         visited.push_back(GetDlgCtrlID(gui.hwndFocus) - 1000 + 1);
         PostMessageW(gui.hwndFocus, WM_KEYDOWN, VK_TAB, 1);
         PostMessageW(gui.hwndFocus, WM_KEYUP, VK_TAB, 0xC0000001);
+        // A sent message overtakes posted ones, so settling alone may look before the key was
+        // handled: wait for the focus to move on.
+        HWND before = gui.hwndFocus;
+        WaitUntil(
+            [&] {
+                GetGUIThreadInfo(thread, &gui);
+                return gui.hwndFocus != before;
+            },
+            2000);
         app.Settle();
     }
     for (int order : visited) {

@@ -79,6 +79,8 @@ TEST_F(TrayTest, ARealRightClickOnTheIconPopsUpTheMenuWithItsItemsInOrder) {
     ASSERT_TRUE(ClickAt(TrayIconPoint(), true));
     HWND menu = OpenPopupMenu();
     ASSERT_NE(menu, nullptr) << "no pop-up menu after a right click on the tray icon";
+    // On a loaded machine the menu may show before all its rows are drawn.
+    WaitUntil([&] { return SeparatorLines(menu) == 2; }, 3000);
     EXPECT_EQ(SeparatorLines(menu), 2) << "显示主窗口, a separator, 皮肤, a separator, 退出";
     RECT r{};
     GetWindowRect(menu, &r);
