@@ -35,7 +35,7 @@ ShellState& Shell() {
 
 constexpr wchar_t kApplicationClass[] = L"TrigoraApplication";
 
-// The folder of the executable, up to its last backslash.
+// The folder of the executable, up to its last backslash (included for a drive root).
 std::wstring FindProgramFolder() {
     std::vector<wchar_t> path(MAX_PATH);
     for (;;) {
@@ -46,7 +46,12 @@ std::wstring FindProgramFolder() {
         if (n < path.size()) {
             std::wstring full(path.data(), n);
             size_t slash = full.find_last_of(L'\\');
-            return slash == std::wstring::npos ? std::wstring{} : full.substr(0, slash);
+            if (slash == std::wstring::npos) {
+                return {};
+            }
+            // "C:" alone names the current directory of drive C, not its root: a program in a
+            // drive root keeps the backslash.
+            return full.substr(0, slash > 0 && full[slash - 1] == L':' ? slash + 1 : slash);
         }
         path.resize(path.size() * 2);
     }
