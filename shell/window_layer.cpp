@@ -508,6 +508,7 @@ class WindowLayer {
     static LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
   private:
+    static LRESULT LabelMessage(HWND, UINT, WPARAM, LPARAM);
     static LRESULT Handle(Window& w, UINT msg, WPARAM wp, LPARAM lp);
     static void CreateControls(Window& w);
     static Window::Control* ControlByHandle(Window& w, HWND h);
@@ -1078,8 +1079,7 @@ LRESULT WindowLayer::Handle(Window& w, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT CALLBACK WindowLayer::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    // No C++ exception may cross into the system's code.
-    try {
+    return Guarded([&]() -> LRESULT {
         if (msg == WM_NCCREATE) {
             auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
             auto* w = static_cast<Window*>(cs->lpCreateParams);
@@ -1097,15 +1097,11 @@ LRESULT CALLBACK WindowLayer::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
             return r;
         }
         return Handle(*w, msg, wp, lp);
-    } catch (const std::exception& e) {
-        FatalError(e.what());
-    } catch (...) {
-        FatalError("未知错误");
-    }
+    });
 }
 
 LRESULT CALLBACK WindowLayer::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
-    try {
+    return Guarded([&]() -> LRESULT {
         auto* w = reinterpret_cast<Window*>(ref);
         switch (msg) {
         case WM_LBUTTONDOWN:
@@ -1155,14 +1151,14 @@ LRESULT CALLBACK WindowLayer::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
             break;
         }
         return DefSubclassProc(hwnd, msg, wp, lp);
-    } catch (const std::exception& e) {
-        FatalError(e.what());
-    } catch (...) {
-        FatalError("未知错误");
-    }
+    });
 }
 
 LRESULT CALLBACK WindowLayer::LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    return Guarded([&] { return LabelMessage(hwnd, msg, wp, lp); });
+}
+
+LRESULT WindowLayer::LabelMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_SETFONT:
         SetWindowLongPtrW(hwnd, 0, static_cast<LONG_PTR>(wp));
