@@ -126,4 +126,24 @@ InverseResults InverseValues(double v) {
     return {MakeResult(arcsin), MakeResult(arccos), MakeResult(arctg), MakeResult(arcctg)};
 }
 
+std::string AngleInEveryUnit(double radians) {
+    if (!std::isfinite(radians)) {
+        return {};
+    }
+    const double degrees = RadiansToDegrees(radians);
+    std::string text = FormatNumber(radians) + " 弧度\r\n";
+    if (!std::isfinite(degrees)) {
+        return text + FormatResult(degrees);
+    }
+    text += FormatNumber(degrees) + "°\r\n";
+    const Dms dms = DegreesToDms(degrees);
+    if (std::isnan(dms.degrees.value)) {
+        return text + std::string(kUndefinedMessage);
+    }
+    // DegreesToDms gives every part the angle's sign; written in one line the sign goes first.
+    const bool negative = dms.degrees.value < 0 || dms.minutes.value < 0 || dms.seconds.value < 0;
+    return text + (negative ? "-" : "") + FormatNumber(std::fabs(dms.degrees.value)) + "°" +
+           FormatNumber(std::fabs(dms.minutes.value)) + "′" + FormatNumber(std::fabs(dms.seconds.value)) + "″";
+}
+
 } // namespace trigora::calc

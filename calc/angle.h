@@ -60,4 +60,11 @@ struct InverseResults {
 // (0, pi) for every finite v and is 0 for an infinite one.
 InverseResults InverseValues(double v);
 
+// An angle in radians as the inverse rows' tooltips give it, one line each ("\r\n" between):
+// the radians, then the same angle in degrees and in degrees, minutes and seconds, written by
+// RadiansToDegrees, DegreesToDms and FormatNumber ("0.5235987755983 弧度", "30.00000000086°",
+// "30°0′3.087e-006″"). A negative angle carries one minus sign, before its degrees. Empty when
+// the angle is not finite.
+std::string AngleInEveryUnit(double radians);
+
 } // namespace trigora::calc

@@ -235,6 +235,29 @@ TEST(Angle, ArcctgStaysBetweenZeroAndPiForHugeValues) {
     EXPECT_GT(InverseValues(-kInf).arcctg.value, ANGLE_PI);
 }
 
+TEST(Angle, AngleInEveryUnitForTheInverseTooltips) {
+    struct Case {
+        double radians;
+        const char* text;
+    };
+    const Case cases[] = {
+        {InverseValues(0.5).arcsin.value, "0.5235987755983 弧度\r\n30.00000000086°\r\n30°0′3.087e-006″"},
+        {InverseValues(-0.5).arcsin.value, "-0.5235987755983 弧度\r\n-30.00000000086°\r\n-30°0′3.087e-006″"},
+        {InverseValues(1).arctg.value, "0.7853981633974 弧度\r\n45.00000000129°\r\n45°0′4.63e-006″"},
+        {InverseValues(2).arcctg.value, "0.4636476089559 弧度\r\n26.56505117526°\r\n26°33′54.184230954″"},
+        {InverseValues(-1).arccos.value, "3.1415926535 弧度\r\n180°\r\n180°0′0″"},
+        {InverseValues(1e11).arcctg.value, "1e-011 弧度\r\n5.729577951472e-010°\r\n0°0′2.063e-006″"},
+        {0, "0 弧度\r\n0°\r\n0°0′0″"},
+        // Beyond 32-bit whole degrees there is no D°M′S″ to give.
+        {1e10, "10000000000 弧度\r\n572957795147.2°\r\n超出定义"},
+        {kInf, ""},
+        {kNaN, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(AngleInEveryUnit(c.radians), c.text) << c.radians;
+    }
+}
+
 TEST(Angle, ResultTextIsAlwaysTheFormattedValue) {
     for (double v : {-3.0, -1.0, -0.25, 0.0, 1e-8, 0.75, 1.0, 40.0, kInf}) {
         const InverseResults r = InverseValues(v);
