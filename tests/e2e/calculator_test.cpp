@@ -3,8 +3,11 @@
 // (Python with 300-bit mpmath, the ten-decimal half turn, "%.13g" with three exponent digits).
 #include "driver.h"
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <set>
 
@@ -335,6 +338,48 @@ TEST_F(CalculatorTest, TypingIntoAResultBoxComputesNothing) {
     EXPECT_EQ(after[kRadiansOut], L"7");
     after[kRadiansOut] = before[kRadiansOut];
     EXPECT_EQ(after, before);
+}
+
+// WCAG contrast ratio of two colours.
+double Contrast(COLORREF a, COLORREF b) {
+    auto luminance = [](COLORREF c) {
+        auto channel = [](int v) {
+            double x = v / 255.0;
+            return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(GetRValue(c)) + 0.7152 * channel(GetGValue(c)) + 0.0722 * channel(GetBValue(c));
+    };
+    double la = luminance(a) + 0.05;
+    double lb = luminance(b) + 0.05;
+    return la > lb ? la / lb : lb / la;
+}
+
+TEST(CutResults, TheTooltipIsReadableUnderDarkSkinsAndWithoutSkin) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Vornel\\Trigora", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    for (DWORD skin : {14u /* Darkroyale */, 18u /* Insomnia */, 29u /* no skin */}) {
+        SCOPED_TRACE(skin);
+        RegSetValueExW(key, L"SkinID", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&skin), sizeof skin);
+        Trigora app;
+        ASSERT_TRUE(app.Started());
+        HWND degrees = ControlByOrder(app.Main(), kDegrees);
+        ClearByKeys(degrees);
+        Type(degrees, L"180");
+        app.Settle();
+        ASSERT_EQ(TooltipOver(ControlByOrder(app.Main(), kSin), app.ProcessId()), L"8.979318433952e-011");
+        HWND tip = VisibleTooltip(app.ProcessId());
+        ASSERT_NE(tip, nullptr);
+        auto text = static_cast<COLORREF>(SendMessageW(tip, TTM_GETTIPTEXTCOLOR, 0, 0));
+        auto back = static_cast<COLORREF>(SendMessageW(tip, TTM_GETTIPBKCOLOR, 0, 0));
+        EXPECT_GE(Contrast(text, back), 4.5) << std::hex << text << " on " << back;
+        if (skin == 14) {
+            Shot(L"tooltip-darkroyale");
+        }
+    }
+    RegDeleteValueW(key, L"SkinID");
+    RegCloseKey(key);
 }
 
 } // namespace
