@@ -1300,7 +1300,8 @@ LRESULT WindowLayer::EditMessage(Window&, Window::Control& c, UINT msg, WPARAM w
         break;
     case WM_KILLFOCUS:
         if (e.tipWhenCut) {
-            // Back to the start of the text, where the mark at the right end belongs.
+            // Back to the start: an unfocused box shows its text from the beginning, and the mark
+            // says where it is cut.
             SendMessageW(hwnd, EM_SETSEL, 0, 0);
             SendMessageW(hwnd, EM_SCROLLCARET, 0, 0);
             InvalidateRect(hwnd, nullptr, TRUE);
@@ -1335,12 +1336,16 @@ LRESULT CALLBACK WindowLayer::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
                             return 0;
                         }
                     }
-                    if (msg == WM_LBUTTONDOWN && c->entry.kind == ControlKind::Edit && c->entry.edit.selectAllOnFocus &&
-                        GetFocus() != hwnd) {
-                        // The press would put the caret under the pointer and undo the selection
-                        // that focusing makes; the next press places the caret as usual.
+                    if ((msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) && c->entry.kind == ControlKind::Edit &&
+                        c->entry.edit.selectAllOnFocus && GetFocus() != hwnd) {
+                        // Focused by this press, the whole value is selected. A left press would
+                        // then put the caret under the pointer and undo that, so it ends here
+                        // (the next one places the caret as usual); a right press goes on to the
+                        // context menu, whose Copy then takes the whole value.
                         SetFocus(hwnd);
-                        return 0;
+                        if (msg == WM_LBUTTONDOWN) {
+                            return 0;
+                        }
                     }
                 }
             }

@@ -328,6 +328,17 @@ TEST_F(CalculatorTest, FocusingAResultBoxSelectsItsWholeTextForCopying) {
     selection = static_cast<DWORD>(SendMessageW(At(kCos), EM_GETSEL, 0, 0));
     EXPECT_EQ(LOWORD(selection), 0);
     EXPECT_EQ(HIWORD(selection), TextAt(kCos).size()) << "Tab selects the whole value";
+
+    // The box's own context menu still copies, and a right click on a box without the focus
+    // copies the whole value too.
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    ASSERT_TRUE(ClickAt(CentreOnScreen(At(kTg)), true));
+    ASSERT_NE(OpenPopupMenu(), nullptr) << "the box's context menu";
+    ASSERT_TRUE(PressKeys(L"c"));
+    EXPECT_EQ(Clipboard(), L"-8.979318433952e-011");
 }
 
 TEST_F(CalculatorTest, TypingIntoAResultBoxComputesNothing) {
