@@ -18,16 +18,36 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 } // namespace
 
+// The conversions are written as the calculator always wrote them, and their results stay
+// bit for bit what they were. With doubles alone (no extended exponent range) a product or sum
+// on the way can overflow although the result fits: then the same steps run on a quarter of the
+// input. Dividing by four and multiplying back are exact at these magnitudes, so every step
+// rounds as it would with an unbounded exponent, and the last one overflows only when the
+// result itself does.
+constexpr double kQuarter = 0.25;
+
 double DegreesToRadians(double degrees) {
-    return degrees * ANGLE_PI / 180;
+    const double radians = degrees * ANGLE_PI / 180;
+    if (std::isinf(radians) && std::isfinite(degrees)) {
+        return degrees * kQuarter * ANGLE_PI / 180 * 4;
+    }
+    return radians;
 }
 
 double RadiansToDegrees(double radians) {
-    return radians * 180 / ANGLE_PI;
+    const double degrees = radians * 180 / ANGLE_PI;
+    if (std::isinf(degrees) && std::isfinite(radians)) {
+        return radians * kQuarter * 180 / ANGLE_PI * 4;
+    }
+    return degrees;
 }
 
 double DmsToDegrees(double degrees, double minutes, double seconds) {
-    return degrees + minutes / 60 + seconds / 3600;
+    const double total = degrees + minutes / 60 + seconds / 3600;
+    if (std::isinf(total) && std::isfinite(degrees) && std::isfinite(minutes) && std::isfinite(seconds)) {
+        return (degrees * kQuarter + minutes * kQuarter / 60 + seconds * kQuarter / 3600) * 4;
+    }
+    return total;
 }
 
 Result MakeResult(double value) {
@@ -95,8 +115,35 @@ InverseResults InverseValues(double v) {
         }
         arctg = AccurateAtan(v);
         arcctg = ANGLE_HALF_PI - arctg;
+        // Beyond v of about 2.2e10 the arctangent passes the ten-decimal quarter turn and the
+        // difference drops to zero or below, out of (0, pi). There the angle is the arctangent of
+        // 1/v, right to every digit shown, and 0 for an infinite v. Everywhere else the difference
+        // stays the value shown: negative v only lift it towards ANGLE_HALF_PI + pi/2, below pi.
+        if (!(arcctg > 0)) {
+            arcctg = AccurateAtan(1 / v);
+        }
     }
     return {MakeResult(arcsin), MakeResult(arccos), MakeResult(arctg), MakeResult(arcctg)};
+}
+
+std::string AngleInEveryUnit(double radians) {
+    if (!std::isfinite(radians)) {
+        return {};
+    }
+    const double degrees = RadiansToDegrees(radians);
+    std::string text = FormatNumber(radians) + " 弧度\r\n";
+    if (!std::isfinite(degrees)) {
+        return text + FormatResult(degrees);
+    }
+    text += FormatNumber(degrees) + "°\r\n";
+    const Dms dms = DegreesToDms(degrees);
+    if (std::isnan(dms.degrees.value)) {
+        return text + std::string(kUndefinedMessage);
+    }
+    // DegreesToDms gives every part the angle's sign; written in one line the sign goes first.
+    const bool negative = dms.degrees.value < 0 || dms.minutes.value < 0 || dms.seconds.value < 0;
+    return text + (negative ? "-" : "") + FormatNumber(std::fabs(dms.degrees.value)) + "°" +
+           FormatNumber(std::fabs(dms.minutes.value)) + "′" + FormatNumber(std::fabs(dms.seconds.value)) + "″";
 }
 
 } // namespace trigora::calc

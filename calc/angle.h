@@ -12,6 +12,8 @@ inline constexpr double ANGLE_HALF_PI = 1.57079632675; // exactly ANGLE_PI / 2
 // Below this a sine or cosine counts as zero for tg and ctg, and a value as zero for the inverses.
 inline constexpr double NEAR_ZERO = 1e-07;
 
+// d x ANGLE_PI / 180, r x 180 / ANGLE_PI and D + M / 60 + S / 3600. Nothing overflows on the way:
+// the result is infinite only when the true result is beyond the double range.
 double DegreesToRadians(double degrees);
 double RadiansToDegrees(double radians);
 double DmsToDegrees(double degrees, double minutes, double seconds);
@@ -54,7 +56,15 @@ struct InverseResults {
 };
 
 // The four inverse functions of v, in radians, built from the arctangent and the square root with
-// the calculator's quarter turn ANGLE_HALF_PI; |v| < NEAR_ZERO counts as zero.
+// the calculator's quarter turn ANGLE_HALF_PI; |v| < NEAR_ZERO counts as zero. arcctg stays in
+// (0, pi) for every finite v and is 0 for an infinite one.
 InverseResults InverseValues(double v);
+
+// An angle in radians as the inverse rows' tooltips give it, one line each ("\r\n" between):
+// the radians, then the same angle in degrees and in degrees, minutes and seconds, written by
+// RadiansToDegrees, DegreesToDms and FormatNumber ("0.5235987755983 弧度", "30.00000000086°",
+// "30°0′3.087e-006″"). A negative angle carries one minus sign, before its degrees. Empty when
+// the angle is not finite.
+std::string AngleInEveryUnit(double radians);
 
 } // namespace trigora::calc

@@ -124,6 +124,7 @@ void OnInverseValueChanged(Window& w) {
         for (const InverseRow& row : kInverseRows) {
             w.SetText(row.argument, "");
             w.SetText(row.value, "");
+            w.SetTip(row.value, "");
         }
         return;
     }
@@ -134,6 +135,8 @@ void OnInverseValueChanged(Window& w) {
     for (size_t i = 0; i < kInverseRows.size(); ++i) {
         w.SetText(kInverseRows[i].argument, argument);
         w.SetText(kInverseRows[i].value, values[i]->text);
+        // The boxes keep radians; the pointer on one shows the angle in degrees as well.
+        w.SetTip(kInverseRows[i].value, AngleInEveryUnit(values[i]->value));
     }
 }
 
@@ -147,6 +150,9 @@ void OnClearAll(Window& w) {
                             "编辑框4", "编辑框9", "编辑框10", "编辑框14", "编辑框13", "编辑框12", "编辑框11",
                             "标签6", "标签13", "标签16", "标签19", "标签28", "标签27", "标签26", "标签25"}) {
         w.SetText(box, "");
+    }
+    for (const InverseRow& row : kInverseRows) {
+        w.SetTip(row.value, "");
     }
 }
 
@@ -209,11 +215,15 @@ constexpr ControlEntry HiddenBox(const char* name, const char* in, Rect r) {
     return e;
 }
 
+// A result: the whole value stays in the box (a copy takes all 13 digits) even where the box is
+// too narrow to show it; then a mark says so and the pointer shows it whole.
 constexpr ControlEntry ResultBox(const char* name, const char* in, Rect r) {
-    ControlEntry e{.name = name, .kind = ControlKind::Edit, .container = in, .rect = r, .focusable = true};
+    ControlEntry e{.name = name, .kind = ControlKind::Edit, .container = in, .rect = r, .focusable = true,
+                   .tipWhenCut = true};
     e.edit.border = EdgeStyle::ShallowSunken;
     e.edit.text = kRed;
     e.edit.align = HAlign::Centre;
+    e.edit.selectAllOnFocus = true;
     return e;
 }
 
@@ -239,6 +249,7 @@ constexpr ControlEntry FunctionName(const char* name, const char* in, Rect r, co
 constexpr ControlEntry ArgumentLabel(const char* name, const char* in, Rect r) {
     ControlEntry e = Label(name, in, r, "", colours::DarkRed);
     e.label.border = EdgeStyle::Raised;
+    e.tipWhenCut = true;
     return e;
 }
 

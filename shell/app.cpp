@@ -10,6 +10,8 @@
 #include <float.h>
 
 #include <cstring>
+#include <exception>
+#include <new>
 #include <vector>
 
 namespace trigora {
@@ -35,7 +37,7 @@ ShellState& Shell() {
 
 constexpr wchar_t kApplicationClass[] = L"TrigoraApplication";
 
-// The folder of the executable, up to its last backslash.
+// The folder of the executable, up to its last backslash (included for a drive root).
 std::wstring FindProgramFolder() {
     std::vector<wchar_t> path(MAX_PATH);
     for (;;) {
@@ -46,7 +48,12 @@ std::wstring FindProgramFolder() {
         if (n < path.size()) {
             std::wstring full(path.data(), n);
             size_t slash = full.find_last_of(L'\\');
-            return slash == std::wstring::npos ? std::wstring{} : full.substr(0, slash);
+            if (slash == std::wstring::npos) {
+                return {};
+            }
+            // "C:" alone names the current directory of drive C, not its root: a program in a
+            // drive root keeps the backslash.
+            return full.substr(0, slash > 0 && full[slash - 1] == L':' ? slash + 1 : slash);
         }
         path.resize(path.size() * 2);
     }
@@ -255,16 +262,46 @@ void EndProgram(int exitCode) {
     ExitProcess(static_cast<UINT>(exitCode));
 }
 
+namespace {
+
+// The box must show even when memory is what ran out.
+void ShowFatalBox(std::string_view message) noexcept {
+    constexpr UINT kStyle = MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND;
+    try {
+        std::wstring text = L"程序运行时发生错误：\r\n" + Wide(message);
+        MessageBoxW(nullptr, text.c_str(), L"Trigora1.0", kStyle);
+    } catch (...) {
+        MessageBoxW(nullptr, L"程序运行时发生错误：\r\n内存不足", L"Trigora1.0", kStyle);
+    }
+}
+
+} // namespace
+
 void FatalError(std::string_view message) {
     static bool inFatal = false;
     if (!inFatal) {
         inFatal = true;
-        std::wstring text = L"程序运行时发生错误：\r\n" + Wide(message);
-        MessageBoxW(nullptr, text.c_str(), L"Trigora1.0", MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+        ShowFatalBox(message);
     }
     Shell().exitRoutine = nullptr; // after a fatal error the routine does not run
-    ExitCleanUp();
+    try {
+        ExitCleanUp();
+    } catch (...) {
+        // A failure while cleaning up after a failure changes nothing: the process ends with -1.
+    }
     ExitProcess(static_cast<UINT>(-1));
+}
+
+void FatalErrorForCurrentException() noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        FatalError("内存不足");
+    } catch (const std::exception& e) {
+        FatalError(e.what());
+    } catch (...) {
+        FatalError("未知错误");
+    }
 }
 
 namespace {
@@ -298,38 +335,41 @@ void InitialiseShell() {
 }
 
 int RunProgram(const Program& program) {
-    ShellState& s = Shell();
-    // 1. Program folder as the working directory, the hidden application window, the tables.
-    InitialiseShell();
-    s.tables = program.tables;
-    if (program.mainWindow == nullptr) {
-        FatalError("无法读取窗口表");
-    }
-    for (const WindowTable* table : program.tables) {
-        std::string problem = table != nullptr ? CheckTable(*table) : "窗口表为空";
-        if (!problem.empty()) {
-            FatalError("无法读取窗口表：" + problem);
+    // Start-up before the first window and the event loop are entered from Windows too.
+    return Guarded([&] {
+        ShellState& s = Shell();
+        // 1. Program folder as the working directory, the hidden application window, the tables.
+        InitialiseShell();
+        s.tables = program.tables;
+        if (program.mainWindow == nullptr) {
+            FatalError("无法读取窗口表");
         }
-    }
-    // 2. The floating-point unit.
-    ResetFloatingPoint();
-    // 3. The one exit routine.
-    RegisterExitRoutine(program.exitRoutine);
-    // 4. The program's initialisation routines.
-    if (program.firstInit != nullptr) {
-        program.firstInit();
-    }
-    if (program.secondInit != nullptr) {
-        program.secondInit();
-    }
-    // 5. The main window.
-    if (!LoadWindow(*program.mainWindow, nullptr, false)) {
-        FatalError("无法建立主窗口");
-    }
-    // 6. The event loop, 7. the exit clean-up.
-    RunEventLoop();
-    ExitCleanUp();
-    return s.exitCode;
+        for (const WindowTable* table : program.tables) {
+            std::string problem = table != nullptr ? CheckTable(*table) : "窗口表为空";
+            if (!problem.empty()) {
+                FatalError("无法读取窗口表：" + problem);
+            }
+        }
+        // 2. The floating-point unit.
+        ResetFloatingPoint();
+        // 3. The one exit routine.
+        RegisterExitRoutine(program.exitRoutine);
+        // 4. The program's initialisation routines.
+        if (program.firstInit != nullptr) {
+            program.firstInit();
+        }
+        if (program.secondInit != nullptr) {
+            program.secondInit();
+        }
+        // 5. The main window.
+        if (!LoadWindow(*program.mainWindow, nullptr, false)) {
+            FatalError("无法建立主窗口");
+        }
+        // 6. The event loop, 7. the exit clean-up.
+        RunEventLoop();
+        ExitCleanUp();
+        return s.exitCode;
+    });
 }
 
 } // namespace trigora

@@ -47,6 +47,22 @@ void RunEventLoop();
 [[noreturn]] void EndProgram(int exitCode);
 [[noreturn]] void FatalError(std::string_view message);
 
+// FatalError naming the exception being handled; only for use inside a catch block.
+[[noreturn]] void FatalErrorForCurrentException() noexcept;
+
+// Every entry from Windows into the program's code (start-up and the event loop, window and
+// control procedures, hooks, enumeration callbacks) runs its work through this. No C++ exception
+// may cross into the system's code, and none may end the process with any code but FatalError's:
+// an allocation that fails anywhere ends the program through the error box and -1.
+template <typename F>
+auto Guarded(F&& work) noexcept -> decltype(work()) {
+    try {
+        return work();
+    } catch (...) {
+        FatalErrorForCurrentException();
+    }
+}
+
 HINSTANCE ProgramInstance();
 HWND ApplicationWindow();
 const std::wstring& ProgramFolder();

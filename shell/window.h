@@ -36,6 +36,10 @@ class Window {
     void SetItems(std::string_view control, const std::vector<std::string>& items);
     void SetPaneText(std::string_view statusBar, int pane, std::string_view text);
     HWND ControlHandle(std::string_view control) const;
+    // A tooltip text of the control's own (a control with tipWhenCut): shown under the pointer
+    // whether or not the control's text fits. Empty: the control's whole text, shown only while
+    // it is cut.
+    void SetTip(std::string_view control, std::string_view text);
 
     // The window itself.
     void Close(); // as the close box: close requested first, which may refuse
@@ -62,6 +66,7 @@ class Window {
 
     const Control& Find(std::string_view name) const;
     Control& Find(std::string_view name);
+    void HideTip();
 
     const WindowTable& table_;
     HWND hwnd_ = nullptr;

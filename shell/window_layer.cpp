@@ -7,6 +7,7 @@
 #include "shell/tray.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -75,12 +76,15 @@ struct Window::Control {
     int index;
     HWND hwnd = nullptr;
     OwnedBrush background;
+    std::wstring tip; // the control's own tooltip text (SetTip)
 };
 
 struct Window::Resources {
     std::vector<std::pair<Font, OwnedFont>> fonts;
     OwnedBrush background;
     OwnedMenu menuBar;
+    OwnedWindow tooltip;  // one for every control with tipWhenCut
+    std::wstring tipShown; // the text the tooltip shows, kept alive while it shows it
 
     HFONT FontFor(const Font& font) {
         if (font.IsDefault()) {
@@ -137,6 +141,22 @@ void Window::SetText(std::string_view control, std::string_view text) {
         return;
     }
     SetWindowTextW(c.hwnd, Wide(text).c_str());
+    if (c.entry.tipWhenCut) {
+        HideTip();
+    }
+}
+
+// A tooltip that shows while the text beneath it changes would go on showing the old one.
+void Window::HideTip() {
+    HWND tooltip = res_->tooltip.Get();
+    if (tooltip != nullptr && IsWindowVisible(tooltip)) {
+        SendMessageW(tooltip, TTM_POP, 0, 0);
+    }
+}
+
+void Window::SetTip(std::string_view control, std::string_view text) {
+    Find(control).tip = Wide(text);
+    HideTip();
 }
 
 bool Window::Checked(std::string_view control) const {
@@ -495,6 +515,76 @@ Creation CreationOf(const ControlEntry& e) {
 
 // ---------------------------------------------------------------------------------------------
 
+std::wstring TextOf(HWND hwnd) {
+    int n = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    int got = GetWindowTextW(hwnd, text.data(), n + 1);
+    text.resize(static_cast<size_t>(std::max(got, 0)));
+    return text;
+}
+
+// The room an edit box or label has for its text: an edit box's formatting rectangle, a label's
+// rectangle inside its raised frame.
+RECT TextRoom(HWND control, const ControlEntry& e) {
+    RECT room{};
+    if (e.kind == ControlKind::Edit) {
+        SendMessageW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&room));
+    } else {
+        GetClientRect(control, &room);
+        if (e.label.border == EdgeStyle::Raised) {
+            InflateRect(&room, -1, -1);
+        }
+    }
+    return room;
+}
+
+// Whether the control's text, in its own font, is wider than its room.
+bool TextIsCut(HWND control, const ControlEntry& e) {
+    std::wstring text = TextOf(control);
+    if (text.empty()) {
+        return false;
+    }
+    RECT room = TextRoom(control, e);
+    HDC dc = GetDC(control);
+    auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size.cx > room.right - room.left;
+}
+
+// The mark of a cut text in an edit box that is not focused: an ellipsis after the last
+// character that shows whole, over what follows, so that "8.9793184" never passes for the whole
+// of "8.979318433952e-011". The box shows its text from the start while it is not focused. Drawn
+// in the colours the box itself was painted with, asked the way the box asks for them, so a
+// skin's answer holds for the mark too.
+void DrawCutMark(HWND edit, const ControlEntry& e) {
+    constexpr wchar_t kMark[] = L"\u2026";
+    std::wstring text = TextOf(edit);
+    RECT room = TextRoom(edit, e);
+    HDC dc = GetDC(edit);
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)));
+    auto brush = reinterpret_cast<HBRUSH>(
+        SendMessageW(GetParent(edit), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(edit)));
+    SIZE mark{};
+    GetTextExtentPoint32W(dc, kMark, 1, &mark);
+    // How many characters show whole in front of the mark, and where they end.
+    std::vector<int> ends(text.size() + 1, 0);
+    int fit = 0;
+    SIZE all{};
+    GetTextExtentExPointW(dc, text.c_str(), static_cast<int>(text.size()),
+                          std::max(0, static_cast<int>(room.right - room.left - mark.cx - 1)), &fit, ends.data(), &all);
+    RECT cover = room;
+    cover.left = room.left + (fit > 0 ? ends[static_cast<size_t>(fit - 1)] : 0);
+    FillRect(dc, &cover, brush != nullptr ? brush : GetSysColorBrush(COLOR_WINDOW));
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextW(dc, kMark, 1, &cover, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    ReleaseDC(edit, dc);
+}
+
 // The layer's private side of Window: creation, message handling, destruction.
 class WindowLayer {
   public:
@@ -508,8 +598,12 @@ class WindowLayer {
     static LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
   private:
+    static LRESULT LabelMessage(HWND, UINT, WPARAM, LPARAM);
     static LRESULT Handle(Window& w, UINT msg, WPARAM wp, LPARAM lp);
     static void CreateControls(Window& w);
+    static void CreateTooltip(Window& w);
+    static LRESULT OnTooltipNotify(Window& w, NMHDR& hdr);
+    static LRESULT EditMessage(Window& w, Window::Control& c, UINT msg, WPARAM wp, LPARAM lp);
     static Window::Control* ControlByHandle(Window& w, HWND h);
     static LRESULT ColourFor(Window& w, HDC dc, HWND control);
     static void OnCommand(Window& w, WPARAM wp, LPARAM lp);
@@ -555,7 +649,7 @@ void WindowLayer::RegisterClasses() {
     lc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     lc.lpszClassName = kLabelClass;
     lc.style = CS_HREDRAW | CS_VREDRAW;
-    lc.cbWndExtra = sizeof(LONG_PTR) * 2; // font, label properties
+    lc.cbWndExtra = sizeof(LONG_PTR) * 2; // font, control entry
     RegisterClassExW(&lc);
 }
 
@@ -622,7 +716,7 @@ void WindowLayer::CreateControls(Window& w) {
     const auto& entries = w.table_.controls;
     w.controls_.reserve(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
-        w.controls_.push_back(std::make_unique<Window::Control>(Window::Control{entries[i], static_cast<int>(i), nullptr, {}}));
+        w.controls_.push_back(std::make_unique<Window::Control>(Window::Control{entries[i], static_cast<int>(i), nullptr, {}, {}}));
     }
     // Containers must exist before what they hold; create in passes, then restack in table order.
     size_t created = 0;
@@ -658,7 +752,7 @@ void WindowLayer::CreateControls(Window& w) {
                 break;
             case ControlKind::Label:
                 font = e.label.font;
-                SetWindowLongPtrW(c->hwnd, sizeof(LONG_PTR), reinterpret_cast<LONG_PTR>(&e.label));
+                SetWindowLongPtrW(c->hwnd, sizeof(LONG_PTR), reinterpret_cast<LONG_PTR>(&e));
                 break;
             case ControlKind::GroupBox:
                 font = e.group.font;
@@ -760,6 +854,79 @@ void WindowLayer::CreateControls(Window& w) {
             ShowWindow(c->hwnd, SW_SHOWNA);
         }
     }
+    CreateTooltip(w);
+}
+
+void WindowLayer::CreateTooltip(Window& w) {
+    bool wanted = std::any_of(w.controls_.begin(), w.controls_.end(), [](const auto& c) { return c->entry.tipWhenCut; });
+    if (!wanted) {
+        return;
+    }
+    // Always shown, also while the window is not active: the main window stays on top of others.
+    w.res_->tooltip.Reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, w.hwnd_, nullptr,
+                                          ProgramInstance(), nullptr));
+    HWND tooltip = w.res_->tooltip.Get();
+    if (tooltip == nullptr) {
+        return; // the values stay whole in their boxes; only the help to read them is missing
+    }
+    SendMessageW(tooltip, WM_SETFONT, reinterpret_cast<WPARAM>(w.res_->FontFor(fonts::Gui)), FALSE);
+    SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, 600); // lets a text of several lines break at its line ends
+    // The whole value as soon as the pointer rests, and long enough to read the longest.
+    SendMessageW(tooltip, TTM_SETDELAYTIME, TTDT_INITIAL, MAKELPARAM(100, 0));
+    SendMessageW(tooltip, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(30000, 0));
+    for (auto& c : w.controls_) {
+        if (!c->entry.tipWhenCut) {
+            continue;
+        }
+        TTTOOLINFOW ti{};
+        ti.cbSize = sizeof(ti);
+        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        ti.hwnd = w.hwnd_;
+        ti.uId = reinterpret_cast<UINT_PTR>(c->hwnd);
+        ti.lpszText = LPSTR_TEXTCALLBACKW; // decided when it is about to show (OnTooltipNotify)
+        SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+}
+
+LRESULT WindowLayer::OnTooltipNotify(Window& w, NMHDR& hdr) {
+    if (hdr.code != TTN_GETDISPINFOW) {
+        return 0;
+    }
+    auto& info = reinterpret_cast<NMTTDISPINFOW&>(hdr);
+    Window::Control* c = ControlByHandle(w, reinterpret_cast<HWND>(hdr.idFrom));
+    std::wstring& shown = w.res_->tipShown;
+    shown.clear();
+    if (c != nullptr) {
+        if (!c->tip.empty()) {
+            shown = c->tip;
+        } else if (TextIsCut(c->hwnd, c->entry)) {
+            shown = TextOf(c->hwnd);
+        }
+    }
+    // An empty text shows no tooltip at all: a text that fits needs none.
+    info.szText[0] = L'\0';
+    info.hinst = nullptr;
+    info.lpszText = shown.data();
+    // Skinned like the window: the face and text colours that the window's colour answer gives
+    // (a skin answers it in place of the program's plain black on the system face). Without a
+    // skin the tooltip keeps the system's own colours.
+    HWND tooltip = w.res_->tooltip.Get();
+    HDC dc = GetDC(tooltip);
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    SendMessageW(w.hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(tooltip));
+    COLORREF text = GetTextColor(dc);
+    COLORREF back = GetBkColor(dc);
+    ReleaseDC(tooltip, dc);
+    if (text != RGB(0, 0, 0) || back != GetSysColor(COLOR_BTNFACE)) {
+        SetWindowTheme(tooltip, L"", L""); // a themed tooltip ignores the colours it is given
+        SendMessageW(tooltip, TTM_SETTIPBKCOLOR, back, 0);
+        SendMessageW(tooltip, TTM_SETTIPTEXTCOLOR, text, 0);
+    }
+    // Its window text is what it shows, so automation reads what the user reads.
+    SetWindowTextW(tooltip, shown.c_str());
+    return 0;
 }
 
 Window::Control* WindowLayer::ControlByHandle(Window& w, HWND h) {
@@ -912,6 +1079,9 @@ void WindowLayer::OnCommand(Window& w, WPARAM wp, LPARAM lp) {
     case ControlKind::Edit:
         if (code == EN_CHANGE) {
             op = e.events.contentChanged;
+            if (e.tipWhenCut) {
+                w.HideTip();
+            }
         }
         break;
     case ControlKind::PushButton:
@@ -952,6 +1122,11 @@ void WindowLayer::OnDestroy(Window& w) {
     }
     SetMenu(w.hwnd_, nullptr);
     w.res_->menuBar.Reset();
+    // The tooltip is owned by the window, and the system destroys owned windows first.
+    if (!IsWindow(w.res_->tooltip.Get())) {
+        w.res_->tooltip.Release();
+    }
+    w.res_->tooltip.Reset();
     w.tray_.reset(); // removes the icon from the notification area at once
 }
 
@@ -977,6 +1152,12 @@ LRESULT WindowLayer::Handle(Window& w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
         OnCommand(w, wp, lp);
         return 0;
+    case WM_NOTIFY:
+        if (auto* hdr = reinterpret_cast<NMHDR*>(lp); hdr != nullptr && w.res_->tooltip &&
+                                                     hdr->hwndFrom == w.res_->tooltip.Get()) {
+            return OnTooltipNotify(w, *hdr);
+        }
+        break;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
@@ -1078,8 +1259,7 @@ LRESULT WindowLayer::Handle(Window& w, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT CALLBACK WindowLayer::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    // No C++ exception may cross into the system's code.
-    try {
+    return Guarded([&]() -> LRESULT {
         if (msg == WM_NCCREATE) {
             auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
             auto* w = static_cast<Window*>(cs->lpCreateParams);
@@ -1097,17 +1277,53 @@ LRESULT CALLBACK WindowLayer::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
             return r;
         }
         return Handle(*w, msg, wp, lp);
-    } catch (const std::exception& e) {
-        FatalError(e.what());
-    } catch (...) {
-        FatalError("未知错误");
+    });
+}
+
+LRESULT WindowLayer::EditMessage(Window&, Window::Control& c, UINT msg, WPARAM wp, LPARAM lp) {
+    HWND hwnd = c.hwnd;
+    const ControlEntry& e = c.entry;
+    LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+    switch (msg) {
+    case WM_PAINT:
+        if (e.tipWhenCut && GetFocus() != hwnd && TextIsCut(hwnd, e)) {
+            DrawCutMark(hwnd, e);
+        }
+        break;
+    case WM_SETFOCUS:
+        if (e.edit.selectAllOnFocus) {
+            SendMessageW(hwnd, EM_SETSEL, 0, -1); // so that a copy takes the whole value
+        }
+        if (e.tipWhenCut) {
+            InvalidateRect(hwnd, nullptr, TRUE); // the mark goes while the box has the focus
+        }
+        break;
+    case WM_KILLFOCUS:
+        if (e.tipWhenCut) {
+            // Back to the start: an unfocused box shows its text from the beginning, and the mark
+            // says where it is cut.
+            SendMessageW(hwnd, EM_SETSEL, 0, 0);
+            SendMessageW(hwnd, EM_SCROLLCARET, 0, 0);
+            InvalidateRect(hwnd, nullptr, TRUE);
+        }
+        break;
+    default:
+        break;
     }
+    return r;
 }
 
 LRESULT CALLBACK WindowLayer::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
-    try {
+    return Guarded([&]() -> LRESULT {
         auto* w = reinterpret_cast<Window*>(ref);
         switch (msg) {
+        case WM_PAINT:
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            if (Window::Control* c = ControlByHandle(*w, hwnd); c != nullptr && c->entry.kind == ControlKind::Edit) {
+                return EditMessage(*w, *c, msg, wp, lp);
+            }
+            break;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONUP:
         case WM_RBUTTONDOWN:
@@ -1117,6 +1333,17 @@ LRESULT CALLBACK WindowLayer::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
                     if (MouseOperation op = MouseOperationFor(c->entry.events, msg)) {
                         MouseArgs args = MouseArgsOf(lp);
                         if (!Dispatch([&] { return op(*w, args); })) {
+                            return 0;
+                        }
+                    }
+                    if ((msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) && c->entry.kind == ControlKind::Edit &&
+                        c->entry.edit.selectAllOnFocus && GetFocus() != hwnd) {
+                        // Focused by this press, the whole value is selected. A left press would
+                        // then put the caret under the pointer and undo that, so it ends here
+                        // (the next one places the caret as usual); a right press goes on to the
+                        // context menu, whose Copy then takes the whole value.
+                        SetFocus(hwnd);
+                        if (msg == WM_LBUTTONDOWN) {
                             return 0;
                         }
                     }
@@ -1155,14 +1382,14 @@ LRESULT CALLBACK WindowLayer::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
             break;
         }
         return DefSubclassProc(hwnd, msg, wp, lp);
-    } catch (const std::exception& e) {
-        FatalError(e.what());
-    } catch (...) {
-        FatalError("未知错误");
-    }
+    });
 }
 
 LRESULT CALLBACK WindowLayer::LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    return Guarded([&] { return LabelMessage(hwnd, msg, wp, lp); });
+}
+
+LRESULT WindowLayer::LabelMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_SETFONT:
         SetWindowLongPtrW(hwnd, 0, static_cast<LONG_PTR>(wp));
@@ -1179,8 +1406,12 @@ LRESULT CALLBACK WindowLayer::LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
     }
     case WM_ERASEBKGND:
         return 1; // painted whole in WM_PAINT
-    case WM_NCHITTEST:
-        return HTTRANSPARENT; // like a static: clicks belong to what lies beneath
+    case WM_NCHITTEST: {
+        // Like a static, clicks belong to what lies beneath; a label that shows its whole text in
+        // a tooltip must see the pointer itself.
+        const auto* entry = reinterpret_cast<const ControlEntry*>(GetWindowLongPtrW(hwnd, sizeof(LONG_PTR)));
+        return entry != nullptr && entry->tipWhenCut ? HTCLIENT : HTTRANSPARENT;
+    }
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);
@@ -1192,7 +1423,8 @@ LRESULT CALLBACK WindowLayer::LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
         auto brush = reinterpret_cast<HBRUSH>(
             SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)));
         FillRect(dc, &rc, brush != nullptr ? brush : GetSysColorBrush(COLOR_BTNFACE));
-        const auto* props = reinterpret_cast<const LabelProps*>(GetWindowLongPtrW(hwnd, sizeof(LONG_PTR)));
+        const auto* entry = reinterpret_cast<const ControlEntry*>(GetWindowLongPtrW(hwnd, sizeof(LONG_PTR)));
+        const LabelProps* props = entry != nullptr ? &entry->label : nullptr;
         if (props != nullptr && props->border == EdgeStyle::Raised) {
             DrawEdge(dc, &rc, BDR_RAISEDINNER, BF_RECT | BF_ADJUST);
         }
@@ -1211,6 +1443,9 @@ LRESULT CALLBACK WindowLayer::LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
         } else {
             flags |= DT_SINGLELINE;
             flags |= valign == VAlign::Top ? DT_TOP : valign == VAlign::Bottom ? DT_BOTTOM : DT_VCENTER;
+            if (entry != nullptr && entry->tipWhenCut) {
+                flags |= DT_END_ELLIPSIS; // a cut text says so; the tooltip holds the whole of it
+            }
         }
         if (!IsWindowEnabled(hwnd)) {
             SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));

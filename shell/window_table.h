@@ -118,6 +118,7 @@ struct EditProps {
     Colour text = colours::Black;
     Colour background = colours::White;
     bool hideSelection = true;
+    bool selectAllOnFocus = false; // focusing the box, by click or Tab, selects its whole text
     int maxLength = 0; // 0: the system's limit
     bool multiLine = false;
     ScrollBars scrollBars = ScrollBars::None;
@@ -204,6 +205,9 @@ struct ControlEntry {
     bool enabled = true;
     bool focusable = false;
     const char* tag = "";
+    // Edit box or label: a text wider than the control is marked as cut, and the pointer resting
+    // on the control shows the whole text in a tooltip.
+    bool tipWhenCut = false;
     ControlEvents events{};
     EditProps edit{};
     LabelProps label{};

@@ -356,13 +356,25 @@ TEST_F(MainWindowTest, TheExitButtonEndsTheProgramWithCodeZero) {
 }
 
 TEST(StartUp, TheWorkingDirectoryIsTheProgramFolderWhereverItStarts) {
-    Trigora app(L"C:\\windows");
-    ASSERT_TRUE(app.Started());
-    std::wstring dir = app.CurrentDirectory();
-    while (!dir.empty() && dir.back() == L'\\') {
-        dir.pop_back();
+    // The process keeps its current directory with a trailing backslash; a program in a drive
+    // root must get the root itself, not "C:" (which would leave the directory where it was).
+    ASSERT_TRUE(CopyFileW(TrigoraExe().c_str(), L"C:\\Trigora.exe", FALSE)) << GetLastError();
+    struct Case {
+        std::wstring exe;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {L"", BuildFolder() + L"\\"},
+        {L"C:\\Trigora.exe", L"C:\\"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.expected));
+        Trigora app(StartOptions{c.exe, L"C:\\windows", true});
+        ASSERT_TRUE(app.Started());
+        std::wstring dir = app.CurrentDirectory();
+        EXPECT_EQ(_wcsicmp(dir.c_str(), c.expected.c_str()), 0) << Utf8(dir);
     }
-    EXPECT_EQ(_wcsicmp(dir.c_str(), BuildFolder().c_str()), 0) << Utf8(dir) << " vs " << Utf8(BuildFolder());
+    DeleteFileW(L"C:\\Trigora.exe");
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 using namespace trigora;
@@ -40,6 +41,34 @@ const WindowTable kClosingWindow{{.caption = "closing", .outer = {0, 0, 200, 100
 const WindowTable kStayingWindow{{.caption = "staying", .outer = {0, 0, 200, 100}}, {}, {}};
 
 void InitEndsProgram() { EndProgram(7); }
+
+// Operations that run out of memory, each reached by another entry from Windows.
+[[noreturn]] void RunOutOfMemory() { throw std::bad_alloc(); }
+void InitRunsOut() { RunOutOfMemory(); }
+void RunOutOfMemoryIn(Window&) { RunOutOfMemory(); }
+bool CloseRequestRunsOut(Window&) { RunOutOfMemory(); }
+void SetTheBoxThatRunsOut(Window& w) { w.SetText("box", "1"); }
+
+// The created operation runs inside LoadWindow at start-up; a close request comes through the
+// event loop into the window procedure; an edit box's change arrives from the control, nested in
+// an operation.
+const WindowTable kCreatedRunsOut{{.caption = "created", .outer = {0, 0, 200, 100},
+                                   .events = {.created = RunOutOfMemoryIn}},
+                                  {},
+                                  {}};
+const WindowTable kCloseRunsOut{{.caption = "close", .outer = {0, 0, 200, 100},
+                                 .events = {.created = CloseAtOnce, .closeRequested = CloseRequestRunsOut}},
+                                {},
+                                {}};
+const ControlEntry kBoxThatRunsOut[] = {[] {
+    ControlEntry e{.name = "box", .kind = ControlKind::Edit, .rect = {10, 10, 80, 20}};
+    e.events.contentChanged = RunOutOfMemoryIn;
+    return e;
+}()};
+const WindowTable kChangeRunsOut{{.caption = "change", .outer = {0, 0, 200, 100},
+                                  .events = {.created = SetTheBoxThatRunsOut}},
+                                 kBoxThatRunsOut,
+                                 {}};
 // The shell takes GBK texts; this file's narrow literals are UTF-8, so the bytes are spelled out.
 void InitFails() { FatalError("\xb2\xe2\xca\xd4\xd3\xc3\xb5\xc4\xca\xa7\xb0\xdc"); } // 测试用的失败
 
@@ -76,6 +105,15 @@ int RunChild(const std::string& role) {
         p.mainWindow = &kStayingWindow;
         p.tables = stayingTables;
         p.firstInit = InitFails;
+    } else if (role == "init-runs-out") {
+        p.mainWindow = &kStayingWindow;
+        p.tables = stayingTables;
+        p.firstInit = InitRunsOut;
+    } else if (role == "created-runs-out" || role == "close-runs-out" || role == "change-runs-out") {
+        static const WindowTable* table = nullptr;
+        table = role == "created-runs-out" ? &kCreatedRunsOut : role == "close-runs-out" ? &kCloseRunsOut : &kChangeRunsOut;
+        p.mainWindow = table;
+        p.tables = {&table, 1};
     } else {
         return 99;
     }
@@ -181,8 +219,9 @@ TEST(ShellStart, TheFloatingPointUnitIsResetBeforeTheInitialisationRoutines) {
     EXPECT_EQ(child.ExitCode(), 42u);
 }
 
-TEST(ShellExit, FatalErrorShowsAnErrorBoxNamingTheFailureThenEndsWithMinusOneWithoutTheRoutine) {
-    Child child(L"fatal");
+// Waits for the child's error box, checks that it names `failure`, closes it and expects -1
+// without the exit routine.
+void ExpectFatalEnd(Child& child, const std::wstring& failure) {
     FindBox box{child.pi.dwProcessId, nullptr};
     for (int i = 0; i < 300 && box.found == nullptr; ++i) {
         EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&box));
@@ -191,13 +230,26 @@ TEST(ShellExit, FatalErrorShowsAnErrorBoxNamingTheFailureThenEndsWithMinusOneWit
     ASSERT_NE(box.found, nullptr) << "no error box";
     BoxContent content;
     EnumChildWindows(box.found, ReadBoxProc, reinterpret_cast<LPARAM>(&content));
-    EXPECT_NE(content.texts.find(L"测试用的失败"), std::wstring::npos) << "the box names the failure";
+    EXPECT_NE(content.texts.find(failure), std::wstring::npos) << "the box names the failure";
     EXPECT_NE(content.texts.find(L"错误"), std::wstring::npos) << "the box says an error occurred";
     EXPECT_TRUE(content.hasIcon);
     EXPECT_EQ(child.ExitCode(300), static_cast<DWORD>(STILL_ACTIVE)) << "the process waits for the box";
     PostMessageW(box.found, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(child.ExitCode(), static_cast<DWORD>(-1));
     EXPECT_EQ(ExitRoutineRuns(), 0);
+}
+
+TEST(ShellExit, FatalErrorShowsAnErrorBoxNamingTheFailureThenEndsWithMinusOneWithoutTheRoutine) {
+    Child child(L"fatal");
+    ExpectFatalEnd(child, L"测试用的失败");
+}
+
+TEST(ShellExit, MemoryRunningOutAnywhereEndsThroughFatalError) {
+    for (const wchar_t* role : {L"init-runs-out", L"created-runs-out", L"close-runs-out", L"change-runs-out"}) {
+        SCOPED_TRACE(role);
+        Child child(role);
+        ExpectFatalEnd(child, L"内存不足");
+    }
 }
 
 } // namespace

@@ -32,6 +32,62 @@ TEST(Angle, ConstantsAndConversions) {
     EXPECT_EQ(DmsToDegrees(-10, -15, -45), -10.2625);
 }
 
+TEST(Angle, ConversionsDoNotOverflowOnTheWayToAFiniteResult) {
+    constexpr double kMax = std::numeric_limits<double>::max();
+    struct Case {
+        double in;
+        const char* radians;  // DegreesToRadians(in)
+        const char* degrees;  // RadiansToDegrees(in)
+    };
+    const Case cases[] = {
+        {1e308, "1.745329251944e+306", "无穷数...！"},
+        {-1e308, "-1.745329251944e+306", "无穷数...！"},
+        {kMax, "3.137566414295e+306", "无穷数...！"},
+        {5.8e307, "1.012290966128e+306", "无穷数...！"},
+        {2e306, "3.490658503889e+304", "1.145915590294e+308"},
+        {-2e306, "-3.490658503889e+304", "-1.145915590294e+308"},
+        {3.1e306, "5.410520681028e+304", "1.776169164956e+308"},
+        {3.2e306, "5.585053606222e+304", "无穷数...！"}, // beyond the double range: truly infinite
+        // Finite all the way, as before.
+        {5e307, "8.726646259722e+305", "无穷数...！"},
+        {1e306, "1.745329251944e+304", "5.729577951472e+307"},
+        {kInf, "无穷数...！", "无穷数...！"},
+        {-kInf, "无穷数...！", "无穷数...！"},
+        {kNaN, "超出定义", "超出定义"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FormatResult(DegreesToRadians(c.in)), c.radians) << c.in;
+        EXPECT_EQ(FormatResult(RadiansToDegrees(c.in)), c.degrees) << c.in;
+    }
+
+    struct Dms {
+        double d, m, s;
+        const char* degrees;
+    };
+    const Dms dms[] = {
+        // D + M / 60 overflows, the seconds bring the sum back into range.
+        {kMax, 6e305, -7.2e307, "1.797593134862e+308"},
+        {-kMax, -6e305, 7.2e307, "-1.797593134862e+308"},
+        {1e308, 1e308, 0, "1.016666666667e+308"},
+        {kMax, kMax, 0, "无穷数...！"},
+        {kMax, kMax, -kMax, "无穷数...！"},
+        {kMax, 0, kInf, "无穷数...！"},
+        {kInf, -kInf, 0, "超出定义"},
+    };
+    for (const Dms& c : dms) {
+        EXPECT_EQ(FormatResult(DmsToDegrees(c.d, c.m, c.s)), c.degrees) << c.d << " " << c.m << " " << c.s;
+    }
+
+    // Wherever the plain formulas stay finite the results are theirs, bit for bit.
+    for (double x : {1e308 / 3.2, -5.7e307, 1e300, 30.0, -45.5, 1e-300, 1.0000000000000002}) {
+        EXPECT_EQ(DegreesToRadians(x), x * ANGLE_PI / 180) << x;
+    }
+    for (double x : {9.9e305, -9.9e305, 1e300, 1.0, -0.5, 1e-300}) {
+        EXPECT_EQ(RadiansToDegrees(x), x * 180 / ANGLE_PI) << x;
+    }
+    EXPECT_EQ(DmsToDegrees(1.7e308, 6e306, 0), 1.7e308 + 6e306 / 60);
+}
+
 TEST(Angle, DegreesToDmsCarriesAndKeepsOneSign) {
     struct Case {
         double degrees;
@@ -133,7 +189,7 @@ TEST(Angle, InverseValues) {
         {5e-8, "0", "1.57079632675", "0", "1.57079632675"}, // inside the zero band
         {-5e-8, "0", "1.57079632675", "0", "1.57079632675"},
         {1.0000000000000002, "超出定义", "超出定义", "0.7853981633974", "0.7853981633526"},
-        {kInf, "超出定义", "超出定义", "1.570796326795", "-4.489653093742e-011"},
+        {kInf, "超出定义", "超出定义", "1.570796326795", "0"},
         {kNaN, "超出定义", "超出定义", "超出定义", "超出定义"},
     };
     for (const Case& c : cases) {
@@ -150,6 +206,56 @@ TEST(Angle, InverseValues) {
     EXPECT_NE(InverseValues(-NEAR_ZERO).arcsin.value, 0);
     // Full-width digits read the same.
     EXPECT_EQ(InverseValues(ParseNumber("０．５")).arccos.text, InverseValues(0.5).arccos.text);
+}
+
+TEST(Angle, ArcctgStaysBetweenZeroAndPiForHugeValues) {
+    constexpr double kMax = std::numeric_limits<double>::max();
+    // Where ANGLE_HALF_PI - atan(v) would drop to zero or below (v beyond about 2.227e10): the
+    // angle whose cotangent is v, to the digits shown.
+    struct Case {
+        double v;
+        const char* arcctg;
+    };
+    const Case cases[] = {
+        {3e10, "3.333333333333e-011"}, {2.3e10, "4.347826086957e-011"}, {1e11, "1e-011"},
+        {1e15, "1e-015"},             {1e300, "1e-300"},              {kMax, "5.562684646268e-309"},
+    };
+    for (const Case& c : cases) {
+        const InverseResults r = InverseValues(c.v);
+        EXPECT_EQ(r.arcctg.text, c.arcctg) << c.v;
+        EXPECT_GT(r.arcctg.value, 0) << c.v;
+    }
+    EXPECT_EQ(InverseValues(kInf).arcctg.value, 0);
+    // Below the switch the difference itself is shown, unchanged.
+    for (double v : {2.2e10, 1e10, 12345.0, -1e11, -1e300, -kMax}) {
+        EXPECT_EQ(InverseValues(v).arcctg.value, ANGLE_HALF_PI - InverseValues(v).arctg.value) << v;
+    }
+    // The negative side approaches ANGLE_HALF_PI + pi/2 and stays below pi.
+    EXPECT_LT(InverseValues(-kInf).arcctg.value, 3.141592653589793);
+    EXPECT_GT(InverseValues(-kInf).arcctg.value, ANGLE_PI);
+}
+
+TEST(Angle, AngleInEveryUnitForTheInverseTooltips) {
+    struct Case {
+        double radians;
+        const char* text;
+    };
+    const Case cases[] = {
+        {InverseValues(0.5).arcsin.value, "0.5235987755983 弧度\r\n30.00000000086°\r\n30°0′3.087e-006″"},
+        {InverseValues(-0.5).arcsin.value, "-0.5235987755983 弧度\r\n-30.00000000086°\r\n-30°0′3.087e-006″"},
+        {InverseValues(1).arctg.value, "0.7853981633974 弧度\r\n45.00000000129°\r\n45°0′4.63e-006″"},
+        {InverseValues(2).arcctg.value, "0.4636476089559 弧度\r\n26.56505117526°\r\n26°33′54.184230954″"},
+        {InverseValues(-1).arccos.value, "3.1415926535 弧度\r\n180°\r\n180°0′0″"},
+        {InverseValues(1e11).arcctg.value, "1e-011 弧度\r\n5.729577951472e-010°\r\n0°0′2.063e-006″"},
+        {0, "0 弧度\r\n0°\r\n0°0′0″"},
+        // Beyond 32-bit whole degrees there is no D°M′S″ to give.
+        {1e10, "10000000000 弧度\r\n572957795147.2°\r\n超出定义"},
+        {kInf, ""},
+        {kNaN, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(AngleInEveryUnit(c.radians), c.text) << c.radians;
+    }
 }
 
 TEST(Angle, ResultTextIsAlwaysTheFormattedValue) {
