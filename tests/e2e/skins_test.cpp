@@ -616,6 +616,13 @@ TEST_F(Skins, NoSkinSavedMeansNoSkinFromTheNextStartOn) {
         EXPECT_EQ(ReadAll(SystemFile(L"skinh.she")), before) << "不使用皮肤 writes nothing";
         EXPECT_TRUE(Near(ScreenPixel(CaptionPoint(app->Main())), skinned, 2))
             << "the old skin stays until the next start";
+        // The choice is in force although the old skin shows: the window opened again shows it.
+        PostMessageW(w, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(w); }));
+        w = OpenSettings(*app);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(SendMessageW(ControlByOrder(w, kList), CB_GETCURSEL, 0, 0), 29);
+        EXPECT_EQ(Text(ControlByOrder(w, kList)), L"不使用皮肤");
         SaveFromPopup(w);
         DWORD id = 0;
         ASSERT_TRUE(ReadDword(L"SkinID", &id));
