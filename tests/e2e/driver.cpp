@@ -4,6 +4,7 @@
 #include <winternl.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 
 namespace driver {
@@ -386,6 +387,66 @@ bool SaveScreenshot(const std::wstring& unixPath) {
     }
     Sleep(1500); // no handle to wait on: give ImageMagick its time
     return true;
+}
+
+DebugOutput::DebugOutput() {
+    InitializeCriticalSection(&lock_);
+    mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER");
+    bufferReady_ = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY");
+    dataReady_ = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY");
+    stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (mapping_ != nullptr) {
+        view_ = static_cast<const char*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 4096));
+    }
+    if (view_ != nullptr && bufferReady_ != nullptr && dataReady_ != nullptr && stop_ != nullptr) {
+        thread_ = CreateThread(nullptr, 0, &DebugOutput::Run, this, 0, nullptr);
+    }
+}
+
+DebugOutput::~DebugOutput() {
+    if (thread_ != nullptr) {
+        SetEvent(stop_);
+        WaitForSingleObject(thread_, 5000);
+        CloseHandle(thread_);
+    }
+    if (view_ != nullptr) {
+        UnmapViewOfFile(view_);
+    }
+    for (HANDLE h : {mapping_, bufferReady_, dataReady_, stop_}) {
+        if (h != nullptr) {
+            CloseHandle(h);
+        }
+    }
+    DeleteCriticalSection(&lock_);
+}
+
+DWORD WINAPI DebugOutput::Run(LPVOID param) {
+    auto* self = static_cast<DebugOutput*>(param);
+    HANDLE waits[] = {self->dataReady_, self->stop_};
+    for (;;) {
+        SetEvent(self->bufferReady_);
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+            return 0;
+        }
+        DWORD pid = 0;
+        std::memcpy(&pid, self->view_, sizeof pid);
+        std::string text(self->view_ + sizeof pid, strnlen(self->view_ + sizeof pid, 4096 - sizeof pid));
+        EnterCriticalSection(&self->lock_);
+        self->lines_.emplace_back(pid, text);
+        LeaveCriticalSection(&self->lock_);
+    }
+}
+
+std::vector<std::string> DebugOutput::Of(DWORD processId) const {
+    std::vector<std::string> mine;
+    EnterCriticalSection(&lock_);
+    for (const auto& [pid, text] : lines_) {
+        if (pid == processId) {
+            mine.push_back(text);
+        }
+    }
+    LeaveCriticalSection(&lock_);
+    return mine;
 }
 
 COLORREF ScreenPixel(POINT screen) {

@@ -98,6 +98,26 @@ bool WaitUntil(F condition, DWORD milliseconds = 5000) {
     return true;
 }
 
+// What processes write with OutputDebugString, gathered while the object lives (the system-wide
+// monitor's buffer and events: one monitor at a time).
+class DebugOutput {
+  public:
+    DebugOutput();
+    ~DebugOutput();
+    DebugOutput(const DebugOutput&) = delete;
+    DebugOutput& operator=(const DebugOutput&) = delete;
+    bool Listening() const { return thread_ != nullptr; }
+    // Every line a process has written so far.
+    std::vector<std::string> Of(DWORD processId) const;
+
+  private:
+    static DWORD WINAPI Run(LPVOID self);
+    HANDLE mapping_ = nullptr, bufferReady_ = nullptr, dataReady_ = nullptr, stop_ = nullptr, thread_ = nullptr;
+    const char* view_ = nullptr;
+    mutable CRITICAL_SECTION lock_;
+    std::vector<std::pair<DWORD, std::string>> lines_;
+};
+
 // Leaves a registry key readable (and deletable) by everyone but writable by no one.
 bool CloseKeyToWriting(HKEY key);
 
