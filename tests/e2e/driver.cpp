@@ -449,6 +449,37 @@ std::vector<std::string> DebugOutput::Of(DWORD processId) const {
     return mine;
 }
 
+ScreenCopy CopyScreen(const RECT& area) {
+    ScreenCopy copy;
+    copy.area = area;
+    const int w = area.right - area.left, h = area.bottom - area.top;
+    if (w <= 0 || h <= 0) {
+        return copy;
+    }
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dib != nullptr) {
+        HGDIOBJ old = SelectObject(mem, dib);
+        BitBlt(mem, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        const auto* px = static_cast<const DWORD*>(bits);
+        copy.pixels.resize(static_cast<size_t>(w) * h);
+        for (size_t i = 0; i < copy.pixels.size(); ++i) {
+            DWORD p = px[i]; // 0x00RRGGBB
+            copy.pixels[i] = RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+        }
+        SelectObject(mem, old);
+        DeleteObject(dib);
+    }
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return copy;
+}
+
 COLORREF ScreenPixel(POINT screen) {
     HDC dc = GetDC(nullptr);
     COLORREF c = GetPixel(dc, screen.x, screen.y);

@@ -78,6 +78,15 @@ bool DragThrough(const std::vector<POINT>& screenPoints);
 bool MovePointer(POINT screen);
 // Saves a picture of the whole screen (a PNG, for looking at) through ImageMagick.
 bool SaveScreenshot(const std::wstring& unixPath);
+// A copy of part of the screen, read once, to look at many pixels of.
+struct ScreenCopy {
+    RECT area{}; // screen coordinates
+    std::vector<COLORREF> pixels;
+    COLORREF At(int x, int y) const {
+        return pixels[static_cast<size_t>(y - area.top) * (area.right - area.left) + (x - area.left)];
+    }
+};
+ScreenCopy CopyScreen(const RECT& area);
 // The colour on the screen at a point.
 COLORREF ScreenPixel(POINT screen);
 // Real key presses, in xdotool's names ("Down Down Return"), to whatever has the focus.
