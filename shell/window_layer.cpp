@@ -22,6 +22,8 @@ constexpr wchar_t kLabelClass[] = L"TrigoraLabel";
 constexpr int kControlIdBase = 1000; // control id = base + table index
 constexpr int kMenuIdBase = 0x8000;  // menu item id = base + menu entry index
 constexpr UINT_PTR kSubclassId = 0x7472; // "tr"
+// Layer-private: a combo box (by table index) shows its confirmed item again.
+constexpr UINT kReselectMessage = WM_APP + 0x310;
 
 COLORREF ToColorRef(const Colour& c) {
     return c.systemFace ? GetSysColor(COLOR_BTNFACE) : RGB(c.rgb.r, c.rgb.g, c.rgb.b);
@@ -77,6 +79,10 @@ struct Window::Control {
     HWND hwnd = nullptr;
     OwnedBrush background;
     std::wstring tip; // the control's own tooltip text (SetTip)
+    // A combo box: whether its list is dropped, and the item last picked and confirmed (or set
+    // by the program), which the field goes back to when a browse is not confirmed.
+    bool dropped = false;
+    int confirmed = -1;
 };
 
 struct Window::Resources {
@@ -180,7 +186,9 @@ int Window::Selection(std::string_view control) const {
 }
 
 void Window::SetSelection(std::string_view control, int index) {
-    SendMessageW(Find(control).hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    Control& c = Find(control);
+    c.confirmed = index;
+    SendMessageW(c.hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 void Window::SetItems(std::string_view control, const std::vector<std::string>& items) {
@@ -607,6 +615,9 @@ class WindowLayer {
     static Window::Control* ControlByHandle(Window& w, HWND h);
     static LRESULT ColourFor(Window& w, HDC dc, HWND control);
     static void OnCommand(Window& w, WPARAM wp, LPARAM lp);
+    static Operation OnComboNotice(Window& w, Window::Control& c, int code);
+    static void ConfirmFocusedList(Window& w);
+    static void Reselect(Window& w, size_t index);
     static void OnDestroy(Window& w);
     static void OnNcDestroy(Window& w);
     static void HandFocus(Window& w);
@@ -1057,6 +1068,66 @@ LRESULT WindowLayer::ColourFor(Window& w, HDC dc, HWND control) {
     return reinterpret_cast<LRESULT>(brush);
 }
 
+// Only a confirmed pick is a pick: an item clicked in the dropped list or the list closed with
+// Enter. The arrow keys on a closed list only browse (Wine reports each step as ended with OK, as
+// if picked), Esc, a click elsewhere and the focus leaving cancel, and an unconfirmed item in the
+// field goes back to the confirmed one, so what shows is what is in force.
+Operation WindowLayer::OnComboNotice(Window& w, Window::Control& c, int code) {
+    switch (code) {
+    case CBN_DROPDOWN:
+        c.dropped = true;
+        // An editable list highlights the first item its field's text begins, which need not be
+        // the one in the field ("QQ2009" lights "QQ2009_宽_底边"); once it is down, the
+        // confirmed item is highlighted again.
+        PostMessageW(w.hwnd_, kReselectMessage, static_cast<WPARAM>(c.index), 0);
+        return nullptr;
+    case CBN_CLOSEUP:
+        c.dropped = false;
+        return nullptr;
+    case CBN_SELENDOK:
+        if (!c.dropped) {
+            return nullptr;
+        }
+        c.confirmed = static_cast<int>(SendMessageW(c.hwnd, CB_GETCURSEL, 0, 0));
+        return c.entry.events.listItemSelected;
+    case CBN_SELENDCANCEL:
+    case CBN_KILLFOCUS:
+        PostMessageW(w.hwnd_, kReselectMessage, static_cast<WPARAM>(c.index), 0);
+        return nullptr;
+    case CBN_EDITCHANGE:
+        return c.entry.events.contentChanged;
+    default:
+        return nullptr;
+    }
+}
+
+// Enter on a closed list confirms the item its field shows.
+void WindowLayer::ConfirmFocusedList(Window& w) {
+    HWND focus = GetFocus();
+    for (auto& c : w.controls_) {
+        if (c->entry.kind == ControlKind::ComboBox && focus != nullptr &&
+            (focus == c->hwnd || IsChild(c->hwnd, focus)) && !c->dropped) {
+            int shown = static_cast<int>(SendMessageW(c->hwnd, CB_GETCURSEL, 0, 0));
+            if (shown >= 0 && c->entry.events.listItemSelected != nullptr) {
+                c->confirmed = shown;
+                Operation op = c->entry.events.listItemSelected;
+                Dispatch([&] { op(w); });
+            }
+            return;
+        }
+    }
+}
+
+void WindowLayer::Reselect(Window& w, size_t index) {
+    if (index >= w.controls_.size()) {
+        return;
+    }
+    Window::Control& c = *w.controls_[index];
+    if (c.confirmed >= 0 && SendMessageW(c.hwnd, CB_GETCURSEL, 0, 0) != c.confirmed) {
+        SendMessageW(c.hwnd, CB_SETCURSEL, static_cast<WPARAM>(c.confirmed), 0);
+    }
+}
+
 void WindowLayer::OnCommand(Window& w, WPARAM wp, LPARAM lp) {
     int id = LOWORD(wp);
     int code = HIWORD(wp);
@@ -1066,6 +1137,8 @@ void WindowLayer::OnCommand(Window& w, WPARAM wp, LPARAM lp) {
             w.DeliverMenuSelection(id - kMenuIdBase);
         } else if (id == IDCANCEL && w.table_.window.escCloses) {
             RequestClose(w);
+        } else if (id == IDOK && !w.building_ && !w.silent_) {
+            ConfirmFocusedList(w);
         }
         return;
     }
@@ -1091,11 +1164,7 @@ void WindowLayer::OnCommand(Window& w, WPARAM wp, LPARAM lp) {
         }
         break;
     case ControlKind::ComboBox:
-        if (code == CBN_SELENDOK) {
-            op = e.events.listItemSelected;
-        } else if (code == CBN_EDITCHANGE) {
-            op = e.events.contentChanged;
-        }
+        op = OnComboNotice(w, *w.controls_[static_cast<size_t>(index)], code);
         break;
     default:
         break;
@@ -1158,6 +1227,9 @@ LRESULT WindowLayer::Handle(Window& w, UINT msg, WPARAM wp, LPARAM lp) {
             return OnTooltipNotify(w, *hdr);
         }
         break;
+    case kReselectMessage:
+        Reselect(w, static_cast<size_t>(wp));
+        return 0;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:

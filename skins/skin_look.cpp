@@ -12,11 +12,11 @@ bool ApplySkinChoice(int index) {
     if (!HasStoredFile(index)) {
         return false;
     }
-    // A file that could not be written is not attached: the engine would read an old or partial one.
-    if (!WriteSkinFile(index)) {
-        return false;
-    }
-    return SkinH_Attach() != 0;
+    // Attached whatever the write gave: a file held by another program may still be a good one,
+    // and the engine checks what it reads and refuses a damaged file without touching anything.
+    bool written = WriteSkinFile(index);
+    bool attached = SkinH_Attach() != 0;
+    return written && attached;
 }
 
 SkinSettings& SettingsInForce() {

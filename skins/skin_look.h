@@ -5,8 +5,8 @@
 
 namespace trigora::skins {
 
-// 0 to 28: writes the entry's stored file over the current skin file, then SkinH_Attach (true when
-// both succeeded). 29, "不使用皮肤", and anything else: attaches nothing and gives false.
+// 0 to 28: writes the entry's stored file over the current skin file, then SkinH_Attach whatever
+// the write gave (true when both succeeded). 29, "不使用皮肤", and anything else: attaches nothing and gives false.
 bool ApplySkinChoice(int index);
 
 // The settings the engine was last given: what the settings window shows when it opens.

@@ -79,7 +79,9 @@ void OnCreated(Window& w) {
 void OnSkinPicked(Window& w) {
     int picked = w.Selection(kList);
     if (picked == skins::kNoSkin) {
-        // The engine cannot take a skin off again: the choice shows from the next start on.
+        // The engine cannot take a skin off again: the choice shows from the next start on, but it
+        // is the choice in force, so the window shows it when it opens again and saving keeps it.
+        SettingsInForce().skinId = picked;
         Notice(w, "您没有选择皮肤，下次登录系统生效。");
         return;
     }

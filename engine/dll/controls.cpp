@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine.h"
+#include "skin_contrast.h"
 
 namespace pelk {
 namespace {
@@ -577,6 +578,10 @@ LRESULT SkinColours(const Skinned& w, UINT msg, HDC dc, HWND child) {
     }
 }
 
+Rgb RgbOf(COLORREF c) {
+    return {GetRValue(c), GetGValue(c), GetBValue(c)};
+}
+
 bool IsDefaultText(COLORREF c) {
     return c == RGB(0, 0, 0) || c == GetSysColor(COLOR_WINDOWTEXT) || c == GetSysColor(COLOR_BTNTEXT);
 }
@@ -604,12 +609,14 @@ bool ContainerMessage(Skinned& w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* resul
         }
         COLORREF theirText = GetTextColor(dc), theirBack = GetBkColor(dc);
         *result = SkinColours(w, msg, dc, reinterpret_cast<HWND>(lp));
-        if (!IsDefaultText(theirText)) {
-            SetTextColor(dc, theirText);
-        }
         if (theirs != 0 && !IsDefaultBack(theirBack)) {
             SetBkColor(dc, theirBack);
             *result = theirs;
+        }
+        if (!IsDefaultText(theirText)) {
+            // The program's own colour keeps its hue, but a blue or dark red meant for a light
+            // face would vanish on a dark one: its lightness follows the background it lands on.
+            SetTextColor(dc, Colour(trigora::skin::ProgramColourOn(RgbOf(theirText), RgbOf(GetBkColor(dc)))));
         }
         return true;
     }

@@ -50,6 +50,12 @@ bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>* bytes) {
     return ok;
 }
 
+// Why a skin file was not taken, for whoever watches the debug output (a debugger, DebugView, the
+// fault tests): the user is told nothing and the windows keep their look.
+void SayRefused(const std::string& why) {
+    OutputDebugStringA(("Pelk: skinh.she refused: " + why + "\n").c_str());
+}
+
 int Clamp(int v, int lo, int hi) {
     return std::min(std::max(v, lo), hi);
 }
@@ -77,11 +83,13 @@ int __stdcall SkinH_Attach() {
     try {
         std::vector<std::uint8_t> bytes;
         if (!ReadWholeFile(SkinPathBesideModule(), &bytes)) {
+            SayRefused("cannot be read");
             return 0;
         }
         auto result = trigora::skin::ReadSkinFile(bytes);
         if (!result.skin) {
-            return 0; // refused: the windows keep the look they have
+            SayRefused(result.error); // the windows keep the look they have
+            return 0;
         }
         pelk::AttachSkin(std::move(*result.skin));
         return 1;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine.h"
+#include "skin_contrast.h"
 #include "skin_hsv.h"
 
 namespace pelk {
@@ -238,6 +239,14 @@ void RedrawAll() {
     ShadowRefreshAll();
 }
 
+// The file's skin under the user's hue, saturation and brightness. Any of those can take a text
+// colour close to what it is drawn on, so the texts are brought back to a readable contrast.
+trigora::skin::Skin AdjustedSkin(const Engine& e) {
+    trigora::skin::Skin skin = trigora::skin::AdjustSkinHsv(*e.base, e.hue, e.saturation, e.brightness);
+    trigora::skin::KeepTextReadable(skin);
+    return skin;
+}
+
 // Replaces the look in force; the old one is released only after every window has repainted.
 void Relook() {
     Engine& e = TheEngine();
@@ -245,7 +254,7 @@ void Relook() {
         return;
     }
     std::unique_ptr<Look> old = std::move(e.look);
-    e.look = std::make_unique<Look>(trigora::skin::AdjustSkinHsv(*e.base, e.hue, e.saturation, e.brightness));
+    e.look = std::make_unique<Look>(AdjustedSkin(e));
     RedrawAll();
 }
 
@@ -261,8 +270,7 @@ void AttachSkin(trigora::skin::Skin skin) {
     if (e.hook == nullptr) {
         e.thread = GetCurrentThreadId();
         e.hook = SetWindowsHookExW(WH_CBT, &CbtProc, nullptr, e.thread);
-        e.look =
-            std::make_unique<Look>(trigora::skin::AdjustSkinHsv(*e.base, e.hue, e.saturation, e.brightness));
+        e.look = std::make_unique<Look>(AdjustedSkin(e));
         EnumThreadWindows(e.thread, &SubclassTopLevel, 0);
         RedrawAll();
         return;

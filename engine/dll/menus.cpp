@@ -1,6 +1,7 @@
 // Pop-up menus: items become owner-drawn while a menu is open, and menu windows get the border and alpha.
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -40,6 +41,8 @@ Menus& TheMenus() {
 }
 
 constexpr int kCheckColumn = 22;
+// A quarter of 255, rounded up.
+constexpr int kLeastMenuAlpha = 64;
 constexpr int kSeparatorHeight = 7;
 
 void Restore(HMENU menu, MenuRecord& rec) {
@@ -284,8 +287,11 @@ bool MenuWindowMessage(Skinned& w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* resu
     case WM_CREATE:
         *result = CallOld(w, msg, wp, lp);
         if (MenuAlpha() < 255) {
+            // Never less than a quarter opaque, whatever the setting: a menu at 0 cannot be seen,
+            // and the tray menu is the only way back to a hidden program.
+            const int alpha = std::max(MenuAlpha(), kLeastMenuAlpha);
             SetWindowLongW(w.hwnd, GWL_EXSTYLE, GetWindowLongW(w.hwnd, GWL_EXSTYLE) | WS_EX_LAYERED);
-            SetLayeredWindowAttributes(w.hwnd, 0, static_cast<BYTE>(MenuAlpha()), LWA_ALPHA);
+            SetLayeredWindowAttributes(w.hwnd, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
         }
         return true;
     case WM_ERASEBKGND: {

@@ -4,6 +4,7 @@
 #include <winternl.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 
 namespace driver {
@@ -393,6 +394,97 @@ bool SaveScreenshot(const std::wstring& unixPath) {
     }
     Sleep(1500); // no handle to wait on: give ImageMagick its time
     return true;
+}
+
+DebugOutput::DebugOutput() {
+    InitializeCriticalSection(&lock_);
+    mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER");
+    bufferReady_ = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY");
+    dataReady_ = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY");
+    stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (mapping_ != nullptr) {
+        view_ = static_cast<const char*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 4096));
+    }
+    if (view_ != nullptr && bufferReady_ != nullptr && dataReady_ != nullptr && stop_ != nullptr) {
+        thread_ = CreateThread(nullptr, 0, &DebugOutput::Run, this, 0, nullptr);
+    }
+}
+
+DebugOutput::~DebugOutput() {
+    if (thread_ != nullptr) {
+        SetEvent(stop_);
+        WaitForSingleObject(thread_, 5000);
+        CloseHandle(thread_);
+    }
+    if (view_ != nullptr) {
+        UnmapViewOfFile(view_);
+    }
+    for (HANDLE h : {mapping_, bufferReady_, dataReady_, stop_}) {
+        if (h != nullptr) {
+            CloseHandle(h);
+        }
+    }
+    DeleteCriticalSection(&lock_);
+}
+
+DWORD WINAPI DebugOutput::Run(LPVOID param) {
+    auto* self = static_cast<DebugOutput*>(param);
+    HANDLE waits[] = {self->dataReady_, self->stop_};
+    for (;;) {
+        SetEvent(self->bufferReady_);
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+            return 0;
+        }
+        DWORD pid = 0;
+        std::memcpy(&pid, self->view_, sizeof pid);
+        std::string text(self->view_ + sizeof pid, strnlen(self->view_ + sizeof pid, 4096 - sizeof pid));
+        EnterCriticalSection(&self->lock_);
+        self->lines_.emplace_back(pid, text);
+        LeaveCriticalSection(&self->lock_);
+    }
+}
+
+std::vector<std::string> DebugOutput::Of(DWORD processId) const {
+    std::vector<std::string> mine;
+    EnterCriticalSection(&lock_);
+    for (const auto& [pid, text] : lines_) {
+        if (pid == processId) {
+            mine.push_back(text);
+        }
+    }
+    LeaveCriticalSection(&lock_);
+    return mine;
+}
+
+ScreenCopy CopyScreen(const RECT& area) {
+    ScreenCopy copy;
+    copy.area = area;
+    const int w = area.right - area.left, h = area.bottom - area.top;
+    if (w <= 0 || h <= 0) {
+        return copy;
+    }
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dib != nullptr) {
+        HGDIOBJ old = SelectObject(mem, dib);
+        BitBlt(mem, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        const auto* px = static_cast<const DWORD*>(bits);
+        copy.pixels.resize(static_cast<size_t>(w) * h);
+        for (size_t i = 0; i < copy.pixels.size(); ++i) {
+            DWORD p = px[i]; // 0x00RRGGBB
+            copy.pixels[i] = RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+        }
+        SelectObject(mem, old);
+        DeleteObject(dib);
+    }
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return copy;
 }
 
 COLORREF ScreenPixel(POINT screen) {

@@ -78,6 +78,15 @@ bool DragThrough(const std::vector<POINT>& screenPoints);
 bool MovePointer(POINT screen);
 // Saves a picture of the whole screen (a PNG, for looking at) through ImageMagick.
 bool SaveScreenshot(const std::wstring& unixPath);
+// A copy of part of the screen, read once, to look at many pixels of.
+struct ScreenCopy {
+    RECT area{}; // screen coordinates
+    std::vector<COLORREF> pixels;
+    COLORREF At(int x, int y) const {
+        return pixels[static_cast<size_t>(y - area.top) * (area.right - area.left) + (x - area.left)];
+    }
+};
+ScreenCopy CopyScreen(const RECT& area);
 // The colour on the screen at a point.
 COLORREF ScreenPixel(POINT screen);
 // Real key presses, in xdotool's names ("Down Down Return"), to whatever has the focus.
@@ -97,6 +106,26 @@ bool WaitUntil(F condition, DWORD milliseconds = 5000) {
     }
     return true;
 }
+
+// What processes write with OutputDebugString, gathered while the object lives (the system-wide
+// monitor's buffer and events: one monitor at a time).
+class DebugOutput {
+  public:
+    DebugOutput();
+    ~DebugOutput();
+    DebugOutput(const DebugOutput&) = delete;
+    DebugOutput& operator=(const DebugOutput&) = delete;
+    bool Listening() const { return thread_ != nullptr; }
+    // Every line a process has written so far.
+    std::vector<std::string> Of(DWORD processId) const;
+
+  private:
+    static DWORD WINAPI Run(LPVOID self);
+    HANDLE mapping_ = nullptr, bufferReady_ = nullptr, dataReady_ = nullptr, stop_ = nullptr, thread_ = nullptr;
+    const char* view_ = nullptr;
+    mutable CRITICAL_SECTION lock_;
+    std::vector<std::pair<DWORD, std::string>> lines_;
+};
 
 // Leaves a registry key readable (and deletable) by everyone but writable by no one.
 bool CloseKeyToWriting(HKEY key);

@@ -192,14 +192,27 @@ struct FileFault {
     const char* name;
     // Puts the fault in place; returns what undoes it (handles closed, folders removed).
     std::function<std::function<void()>(Faults&)> arrange;
+    // What the engine says of the file it met at the start; nullptr: it takes the file.
+    const char* refusal = nullptr;
 };
+
+constexpr const char* kDamaged = "Pelk: skinh.she refused: skin file: ";
+constexpr const char* kUnreadable = "Pelk: skinh.she refused: cannot be read";
+
+// A point of the main window's face that no control covers, right of 标签3 in 分组框1: the system's
+// face colour when nothing is skinned, the skin's face otherwise.
+COLORREF MainFace(HWND main) {
+    POINT p{353, 26};
+    ClientToScreen(main, &p);
+    return ScreenPixel(p);
+}
 
 HANDLE Hold(const std::wstring& path, DWORD share) {
     return CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
 // Damaged versions of the saved skin's file, each held so that the program cannot write over it
-// but can read it: the engine meets exactly these bytes at the start.
+// while the engine can still read it: the engine meets exactly these bytes at the start.
 std::vector<char> Damaged(int how) {
     std::vector<char> vista = StoredSkin(kVista);
     switch (how) {
@@ -256,13 +269,14 @@ const FileFault kFileFaults[] = {
          HANDLE held = Hold(path, 0);
          EXPECT_NE(held, INVALID_HANDLE_VALUE);
          return [held] { CloseHandle(held); };
-     }},
-    {"an empty current skin file that cannot be written", DamagedAndHeld(0)},
-    {"a current skin file of its header alone", DamagedAndHeld(1)},
-    {"a current skin file cut in half", DamagedAndHeld(2)},
-    {"a current skin file with one byte changed", DamagedAndHeld(3)},
-    {"a current skin file announcing a huge content", DamagedAndHeld(4)},
-    {"a current skin file of noise behind its header", DamagedAndHeld(5)},
+     },
+     kUnreadable},
+    {"an empty current skin file that cannot be written", DamagedAndHeld(0), kDamaged},
+    {"a current skin file of its header alone", DamagedAndHeld(1), kDamaged},
+    {"a current skin file cut in half", DamagedAndHeld(2), kDamaged},
+    {"a current skin file with one byte changed", DamagedAndHeld(3), kDamaged},
+    {"a current skin file announcing a huge content", DamagedAndHeld(4), kDamaged},
+    {"a current skin file of noise behind its header", DamagedAndHeld(5), kDamaged},
     {"the system folder closed to the library (a folder by its name)",
      [](Faults&) -> std::function<void()> {
          const std::wstring blocked = SystemFile(L"Pelk.dll");
@@ -293,9 +307,23 @@ TEST_F(Faults, UnderEachFileFaultTheProgramRunsSavesAndEndsAndTheSavedSettingsSu
         SaveSettings();
         std::function<void()> undo = fault.arrange(*this);
         {
+            DebugOutput engine;
+            ASSERT_TRUE(engine.Listening());
             auto app = Start();
             ASSERT_TRUE(app->Started()) << "the main window did not show";
             EXPECT_EQ(MessageBoxOf(app->ProcessId(), 500), nullptr) << "no message at start";
+            // The bytes reached SkinH_Attach, which refused them by itself: nothing is skinned.
+            std::string said;
+            for (const std::string& line : engine.Of(app->ProcessId())) {
+                said += line;
+            }
+            if (fault.refusal != nullptr) {
+                EXPECT_NE(said.find(fault.refusal), std::string::npos) << "the engine said: " << said;
+                EXPECT_EQ(MainFace(app->Main()), GetSysColor(COLOR_BTNFACE)) << "the windows stay unskinned";
+            } else {
+                EXPECT_EQ(said.find("refused"), std::string::npos) << "the engine said: " << said;
+                EXPECT_NE(MainFace(app->Main()), GetSysColor(COLOR_BTNFACE)) << "the saved skin is on";
+            }
             ExpectComputing(*app, fault.name);
             SaveThroughTheWindow(*app, fault.name);
             EXPECT_EQ(app->WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE));

@@ -454,6 +454,98 @@ TEST_F(Skins, PickingASkinPutsItOnAtOnceAndALockedSkinFileFailsQuietly) {
     EXPECT_TRUE(Near(ScreenPixel(CaptionPoint(app->Main())), after, 2));
 }
 
+// What puts a skin in force is a confirmed pick: an item clicked in the dropped list, or Enter.
+// Arrow keys on the closed list browse, Esc and the focus leaving cancel, and the field then shows
+// the skin in force again.
+TEST_F(Skins, OnlyAConfirmedPickPutsASkinOn) {
+    auto app = Start();
+    ASSERT_TRUE(app->Started());
+    HWND w = OpenSettings(*app);
+    ASSERT_NE(w, nullptr);
+    HWND list = ControlByOrder(w, kList);
+    HWND field = GetWindow(list, GW_CHILD);
+    ASSERT_EQ(ClassName(field), L"Edit");
+    auto inForce = [&](int index) { return ReadAll(SystemFile(L"skinh.she")) == StoredSkin(index); };
+    auto shown = [&] { return static_cast<int>(SendMessageW(list, CB_GETCURSEL, 0, 0)); };
+    auto focusField = [&] {
+        SetForegroundWindow(w);
+        RECT r{};
+        GetWindowRect(field, &r);
+        ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+        app->Settle();
+    };
+    auto droppedList = [&] {
+        HWND dropped = nullptr;
+        WaitUntil([&] {
+            for (HWND h : TopLevelWindows(app->ProcessId())) {
+                if (IsWindowVisible(h) && ClassName(h) == L"ComboLBox") {
+                    dropped = h;
+                    return true;
+                }
+            }
+            return false;
+        });
+        return dropped;
+    };
+    ASSERT_TRUE(inForce(0));
+
+    // Closed list: Down browses, the focus leaving takes the field back to the skin in force.
+    focusField();
+    PressKeys(L"Down");
+    app->Settle();
+    EXPECT_EQ(shown(), 1) << "Down shows the next skin";
+    EXPECT_TRUE(inForce(0)) << "a browse is no pick";
+    PressKeys(L"Tab");
+    app->Settle();
+    Sleep(200);
+    EXPECT_TRUE(inForce(0));
+    EXPECT_EQ(shown(), 0) << "the field shows the skin in force again";
+
+    // Closed list: Down, then Enter confirms.
+    focusField();
+    PressKeys(L"Down Return");
+    app->Settle();
+    EXPECT_TRUE(inForce(1)) << "Enter confirms the skin shown";
+    EXPECT_TRUE(IsWindow(w));
+
+    // Open list: Down moves the highlight, Esc cancels.
+    focusField();
+    PressKeys(L"F4");
+    ASSERT_NE(droppedList(), nullptr) << "F4 dropped no list";
+    PressKeys(L"Down Down");
+    EXPECT_TRUE(inForce(1)) << "moving in the open list is no pick";
+    PressKeys(L"Escape");
+    app->Settle();
+    Sleep(200);
+    EXPECT_TRUE(IsWindow(w)) << "Esc closes the list, not the window";
+    EXPECT_TRUE(inForce(1));
+    EXPECT_EQ(shown(), 1);
+
+    // Open list: Down and Enter pick.
+    PressKeys(L"F4");
+    ASSERT_NE(droppedList(), nullptr);
+    PressKeys(L"Down Return");
+    app->Settle();
+    EXPECT_TRUE(inForce(2));
+    EXPECT_EQ(shown(), 2);
+
+    // A name that begins another: dropped, the list highlights the skin in force, and Enter
+    // keeps it.
+    Pick(*app, w, 21); // QQ2009, which QQ2009_宽_底边 (2) and QQ2009_窄_底边 (3) begin with
+    ASSERT_TRUE(inForce(21));
+    focusField();
+    PressKeys(L"F4");
+    HWND dropped = droppedList();
+    ASSERT_NE(dropped, nullptr);
+    app->Settle();
+    Sleep(200);
+    EXPECT_EQ(SendMessageW(dropped, LB_GETCURSEL, 0, 0), 21);
+    PressKeys(L"Return");
+    app->Settle();
+    EXPECT_TRUE(inForce(21));
+    EXPECT_EQ(shown(), 21);
+}
+
 TEST_F(Skins, SlidersTheShadowAndSaveAreOnAgainAtTheNextStart) {
     COLORREF shifted = CLR_INVALID;
     COLORREF vista = CLR_INVALID;
@@ -616,6 +708,13 @@ TEST_F(Skins, NoSkinSavedMeansNoSkinFromTheNextStartOn) {
         EXPECT_EQ(ReadAll(SystemFile(L"skinh.she")), before) << "不使用皮肤 writes nothing";
         EXPECT_TRUE(Near(ScreenPixel(CaptionPoint(app->Main())), skinned, 2))
             << "the old skin stays until the next start";
+        // The choice is in force although the old skin shows: the window opened again shows it.
+        PostMessageW(w, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(w); }));
+        w = OpenSettings(*app);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(SendMessageW(ControlByOrder(w, kList), CB_GETCURSEL, 0, 0), 29);
+        EXPECT_EQ(Text(ControlByOrder(w, kList)), L"不使用皮肤");
         SaveFromPopup(w);
         DWORD id = 0;
         ASSERT_TRUE(ReadDword(L"SkinID", &id));

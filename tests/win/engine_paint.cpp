@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "skin_contrast.h"
 #include "skin_reader.h"
 
 namespace {
@@ -76,10 +77,13 @@ std::vector<std::uint8_t> StoredSkin(int index) {
     return ReadFileBytes(std::wstring(L"" TRIGORA_SKIN_DIR) + name);
 }
 
+// A stored skin as the engine shows it: its texts brought to a readable contrast.
 Skin DecodedSkin(int index) {
     auto result = trigora::skin::ReadSkinFile(StoredSkin(index));
     EXPECT_TRUE(result.skin.has_value()) << result.error;
-    return result.skin ? *result.skin : Skin{};
+    Skin skin = result.skin ? *result.skin : Skin{};
+    trigora::skin::KeepTextReadable(skin);
+    return skin;
 }
 
 void PutSkinFile(const std::vector<std::uint8_t>& bytes) {
@@ -769,13 +773,21 @@ TEST_F(EnginePaint, HitTestingStaysWhereTheSystemPutsIt) {
 
 TEST_F(EnginePaint, PopupMenuWearsTheMenuColoursAndIsLayeredWithTheAlpha) {
     Skin skin = DecodedSkin(12);
-    ASSERT_NE(g_engine.setMenuAlpha(128), 0);
-    g_menu = {};
-    SendMessageW(g_host.window, kPopMenu, 0, 0);
-    ASSERT_NE(g_menu.window, nullptr) << "the menu never showed";
-    EXPECT_TRUE(g_menu.layered);
-    EXPECT_EQ(g_menu.layeredFlags & LWA_ALPHA, static_cast<DWORD>(LWA_ALPHA));
-    EXPECT_EQ(g_menu.alpha, 128);
+    // A menu is never less than a quarter opaque: at 0 nobody could see the tray menu that brings
+    // the program back.
+    const struct {
+        int given, applied;
+    } alphas[] = {{0, 64}, {1, 64}, {63, 64}, {64, 64}, {128, 128}, {254, 254}};
+    for (const auto& a : alphas) {
+        SCOPED_TRACE(a.given);
+        ASSERT_NE(g_engine.setMenuAlpha(a.given), 0);
+        g_menu = {};
+        SendMessageW(g_host.window, kPopMenu, 0, 0);
+        ASSERT_NE(g_menu.window, nullptr) << "the menu never showed";
+        EXPECT_TRUE(g_menu.layered);
+        EXPECT_EQ(g_menu.layeredFlags & LWA_ALPHA, static_cast<DWORD>(LWA_ALPHA));
+        EXPECT_EQ(g_menu.alpha, a.applied);
+    }
     EXPECT_LE(Distance(FromColorRef(g_menu.background), skin.menu.background), 3)
         << Show(FromColorRef(g_menu.background)) << " vs " << Show(skin.menu.background);
     EXPECT_LE(Distance(FromColorRef(g_menu.selected), skin.menu.selectedBackground), 3)
