@@ -110,6 +110,34 @@ bool CloseKeyToWriting(HKEY key) {
     return closed;
 }
 
+std::wstring SystemFile(const wchar_t* leaf) {
+    wchar_t dir[MAX_PATH] = {};
+    GetSystemDirectoryW(dir, MAX_PATH);
+    return std::wstring(dir) + L"\\" + leaf;
+}
+
+std::wstring PerUserFolder() {
+    wchar_t local[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
+    return std::wstring(local) + L"\\Trigora";
+}
+
+HWND MessageBoxOf(DWORD processId, DWORD waitMs) {
+    HWND box = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND h : TopLevelWindows(processId)) {
+                if (IsWindowVisible(h) && ClassName(h) == L"#32770") {
+                    box = h;
+                    return true;
+                }
+            }
+            return false;
+        },
+        waitMs);
+    return box;
+}
+
 std::wstring BuildFolder() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);

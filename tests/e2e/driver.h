@@ -127,6 +127,13 @@ class DebugOutput {
     std::vector<std::pair<DWORD, std::string>> lines_;
 };
 
+// A file of the system folder, and the per-user folder the engine falls back to.
+std::wstring SystemFile(const wchar_t* leaf);
+std::wstring PerUserFolder();
+
+// A visible message box of the process, waited for; nullptr when none shows in time.
+HWND MessageBoxOf(DWORD processId, DWORD waitMs = 5000);
+
 // Leaves a registry key readable (and deletable) by everyone but writable by no one.
 bool CloseKeyToWriting(HKEY key);
 

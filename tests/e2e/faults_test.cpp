@@ -33,18 +33,6 @@ constexpr int kDegrees = 67, kRadiansOut = 64;
 constexpr int kInputs[] = {67, 54, 31, 33, 35, 19}; // 编辑框1, 5, 16, 17, 18, 22
 constexpr int kResults[] = {64, 57, 59, 61, 28, 27, 50, 46, 42, 38, 1, 2, 3, 4};
 
-std::wstring SystemFile(const wchar_t* leaf) {
-    wchar_t dir[MAX_PATH] = {};
-    GetSystemDirectoryW(dir, MAX_PATH);
-    return std::wstring(dir) + L"\\" + leaf;
-}
-
-std::wstring PerUserFolder() {
-    wchar_t local[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
-    return std::wstring(local) + L"\\Trigora";
-}
-
 std::vector<char> StoredSkin(int index) {
     wchar_t leaf[16];
     swprintf(leaf, 16, L"\\%02d.she", index);
@@ -89,22 +77,6 @@ void ExpectSettingsKept(const char* after) {
         EXPECT_TRUE(r == ERROR_SUCCESS && type == REG_DWORD && value == kSaved[i])
             << Utf8(kValueNames[i]) << " after " << after << ": " << value << " (error " << r << ")";
     }
-}
-
-HWND MessageBoxOf(DWORD pid, DWORD waitMs) {
-    HWND box = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND h : TopLevelWindows(pid)) {
-                if (IsWindowVisible(h) && ClassName(h) == L"#32770") {
-                    box = h;
-                    return true;
-                }
-            }
-            return false;
-        },
-        waitMs);
-    return box;
 }
 
 // A result box holds nothing, one of the two messages, or a number as FormatNumber writes it.

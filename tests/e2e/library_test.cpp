@@ -15,18 +15,6 @@ using namespace driver;
 
 namespace {
 
-std::wstring SystemFile(const wchar_t* leaf) {
-    wchar_t dir[MAX_PATH] = {};
-    GetSystemDirectoryW(dir, MAX_PATH);
-    return std::wstring(dir) + L"\\" + leaf;
-}
-
-std::wstring PerUserFolder() {
-    wchar_t local[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
-    return std::wstring(local) + L"\\Trigora";
-}
-
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -142,18 +130,7 @@ TEST_F(PlantedLibrary, WhenNoCopyCanBePlacedThePlantedOneIsStillNotLoaded) {
     }
     {
         Trigora app(StartOptions{exe_, started_, false});
-        HWND box = nullptr;
-        WaitUntil(
-            [&] {
-                for (HWND h : TopLevelWindows(app.ProcessId())) {
-                    if (IsWindowVisible(h) && ClassName(h) == L"#32770") {
-                        box = h;
-                        return true;
-                    }
-                }
-                return false;
-            },
-            20000);
+        HWND box = MessageBoxOf(app.ProcessId(), 20000);
         ASSERT_NE(box, nullptr) << "no error box";
         ExpectNothingPlantedLoaded(app.ProcessId());
         PostMessageW(box, WM_COMMAND, IDOK, 0);

@@ -41,12 +41,6 @@ const wchar_t* const kValueNames[13] = {L"SkinID",   L"SDID",  L"BHDID", L"LDID"
                                         L"Aero特效", L"Aero1", L"Aero2", L"Aero3", L"Aero4",
                                         L"Aero5",    L"Aero6", L"Aero7"};
 
-std::wstring SystemFile(const wchar_t* leaf) {
-    wchar_t dir[MAX_PATH] = {};
-    GetSystemDirectoryW(dir, MAX_PATH);
-    return std::wstring(dir) + L"\\" + leaf;
-}
-
 std::vector<char> ReadAll(const std::wstring& path) {
     std::vector<char> bytes;
     HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
