@@ -27,8 +27,8 @@ HICON MakeIcon(std::span<const unsigned char> file) {
     }
     for (const IconImage& image : TrayIconCandidates(file)) {
         HICON icon = CreateIconFromResourceEx(const_cast<PBYTE>(image.bytes.data()),
-                                              static_cast<DWORD>(image.bytes.size()), TRUE, 0x00030000, image.width,
-                                              image.height, LR_DEFAULTCOLOR);
+                                              static_cast<DWORD>(image.bytes.size()), TRUE, 0x00030000,
+                                              image.width, image.height, LR_DEFAULTCOLOR);
         if (icon != nullptr) {
             return icon;
         }

@@ -70,7 +70,8 @@ PeFile Parse(const Bytes& b) {
         if (at + 40 > b.size()) {
             return pe;
         }
-        std::string name(reinterpret_cast<const char*>(&b[at]), strnlen(reinterpret_cast<const char*>(&b[at]), 8));
+        std::string name(reinterpret_cast<const char*>(&b[at]),
+                         strnlen(reinterpret_cast<const char*>(&b[at]), 8));
         size_t size = Read(b, at + 16, 4), start = Read(b, at + 20, 4);
         if (name != ".rsrc" && start < b.size()) {
             pe.code.append(reinterpret_cast<const char*>(&b[start]), std::min(size, b.size() - start));

@@ -194,7 +194,10 @@ TEST(LzmaDecoder, RefusesCraftedStreams) {
         // Each bound at its edge, one byte inside and one byte beyond, so that an off-by-one in
         // either direction shows.
         {"match filling the output exactly", {{Symbol::Literal, 'a'}, {Symbol::Match, 0, 5}}, 6, Error::None},
-        {"match one byte past the end", {{Symbol::Literal, 'a'}, {Symbol::Match, 0, 6}}, 6, Error::MatchPastEnd},
+        {"match one byte past the end",
+         {{Symbol::Literal, 'a'}, {Symbol::Match, 0, 6}},
+         6,
+         Error::MatchPastEnd},
         {"repeat filling the output exactly",
          {{Symbol::Literal, 'a'}, {Symbol::Match, 0, 2}, {Symbol::Rep0, 0, 7}},
          10,
@@ -207,10 +210,7 @@ TEST(LzmaDecoder, RefusesCraftedStreams) {
          {{Symbol::Literal, 'a'}, {Symbol::Literal, 'b'}, {Symbol::Match, 1, 2}},
          4,
          Error::None},
-        {"short repeat as the last byte",
-         {{Symbol::Literal, 'a'}, {Symbol::ShortRep}},
-         2,
-         Error::None},
+        {"short repeat as the last byte", {{Symbol::Literal, 'a'}, {Symbol::ShortRep}}, 2, Error::None},
         {"end marker too early", {{Symbol::Literal, 'a'}, {Symbol::EndMarker}}, 5, Error::EndMarkerTooEarly},
         {"end marker at the end is not read", {{Symbol::Literal, 'a'}, {Symbol::EndMarker}}, 1, Error::None},
     };
