@@ -22,7 +22,7 @@ struct Shadow {
     RECT rect{}; // screen rectangle of the shadow window
     RECT hole{}; // the target window, relative to rect
     bool current = false;
-    bool pending = false; // hidden, waiting for its copy of the screen (Wine)
+    bool pending = false;       // hidden, waiting for its copy of the screen (Wine)
     GdiObject<HBITMAP> picture; // what the window shows under Wine: the screen with the shadow blended in
 };
 

@@ -765,8 +765,8 @@ ShadowFault ShadowFaults(DWORD pid, const wchar_t* shot) {
                 ok = ok && (rings == 0 ? std::abs(sc - bc) <= 4 : sc <= bc + 4 && sc + 4 >= bc * keep);
             }
             if (!ok && fault.count++ == 0) {
-                fault.first = std::to_string(x) + "," + std::to_string(y) + " under " + std::to_string(rings) +
-                              " shadows: " + Describe(s) + ", beneath " + Describe(b);
+                fault.first = std::to_string(x) + "," + std::to_string(y) + " under " +
+                              std::to_string(rings) + " shadows: " + Describe(s) + ", beneath " + Describe(b);
             }
         }
     }
@@ -828,7 +828,8 @@ TEST_F(Skins, TheShadowShowsWhatLiesBeneathAsWindowsComeAndGo) {
         GetWindowRect(notice, &n);
         GetWindowRect(w, &s);
         EXPECT_TRUE(n.top < s.top && n.bottom > s.top) << "the notice lies across the top edge";
-        expectClean(turn.open != 0 ? L"shadow-on-notice-across-top" : L"shadow-off-notice-across-top", turn.open);
+        expectClean(turn.open != 0 ? L"shadow-on-notice-across-top" : L"shadow-off-notice-across-top",
+                    turn.open);
         DismissBox(notice);
         expectClean(turn.open != 0 ? L"shadow-on-notice-closed" : L"shadow-off-notice-closed", turn.closed);
     }
