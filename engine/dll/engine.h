@@ -111,6 +111,8 @@ void PrepareFrame(HWND hwnd);
 // Shadows of skinned top-level windows.
 void ShadowFollow(Skinned& w);
 void ShadowDestroy(Skinned& w);
+// A top-level window of the thread was shown, hidden, moved or restacked.
+void ShadowsSeeWindow(HWND changed);
 void ShadowRefreshAll();
 void ShadowDestroyAll();
 void RestoreAllMenus();

@@ -184,18 +184,27 @@ LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         Forget(*rec);
         return CallWindowProcW(old, hwnd, msg, wp, lp);
     }
+    LRESULT result = 0;
+    bool handled = false;
     try {
-        LRESULT result = 0;
-        if (CurrentLook() != nullptr && Dispatch(*rec, msg, wp, lp, &result)) {
-            return result;
-        }
+        handled = CurrentLook() != nullptr && Dispatch(*rec, msg, wp, lp, &result);
     } catch (...) {
         // No exception may cross into the system; this message is simply left unskinned.
         if (rec->dead) {
             return 0;
         }
     }
-    return CallWindowProcW(rec->old, hwnd, msg, wp, lp);
+    if (!handled) {
+        result = CallWindowProcW(rec->old, hwnd, msg, wp, lp);
+    }
+    if (msg == WM_WINDOWPOSCHANGED && !rec->dead && CurrentLook() != nullptr) {
+        try {
+            ShadowsSeeWindow(hwnd); // the shadows' copies of the screen may hold this window
+        } catch (...) {
+            // Out of memory: the shadows stay as they are.
+        }
+    }
+    return result;
 }
 
 LRESULT CALLBACK CbtProc(int code, WPARAM wp, LPARAM lp) {

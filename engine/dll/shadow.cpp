@@ -22,6 +22,7 @@ struct Shadow {
     RECT rect{}; // screen rectangle of the shadow window
     RECT hole{}; // the target window, relative to rect
     bool current = false;
+    bool pending = false;       // hidden, waiting for its copy of the screen (Wine)
     GdiObject<HBITMAP> picture; // what the window shows under Wine: the screen with the shadow blended in
 };
 
@@ -159,25 +160,124 @@ void Place(HWND shadow, const Shadow& s, UINT flags) {
                  s.rect.bottom - s.rect.top, flags | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
 
+// Under Wine a window put below another keeps its place on the X screen, and one shown again goes
+// on top there: a shadow can show above a window of the program that lies over it, where nothing
+// paints it (black). So there the ring also leaves out the program's windows above the shadow.
+void CutOutWindowsAbove(HWND shadow, const Shadow& s, HRGN ring) {
+    DWORD thread = GetCurrentThreadId();
+    for (HWND h = GetWindow(shadow, GW_HWNDPREV); h != nullptr; h = GetWindow(h, GW_HWNDPREV)) {
+        if (!IsWindowVisible(h) || StateOf(h) != nullptr || GetWindowThreadProcessId(h, nullptr) != thread) {
+            continue;
+        }
+        RECT r;
+        GetWindowRect(h, &r);
+        OffsetRect(&r, -s.rect.left, -s.rect.top);
+        HRGN above = CreateRectRgnIndirect(&r);
+        CombineRgn(ring, ring, above, RGN_DIFF);
+        DeleteObject(above);
+    }
+}
+
 void SetRing(HWND shadow, const Shadow& s) {
     HRGN ring = CreateRectRgn(0, 0, s.rect.right - s.rect.left, s.rect.bottom - s.rect.top);
     HRGN hole = CreateRectRgnIndirect(&s.hole);
     CombineRgn(ring, ring, hole, RGN_DIFF);
     DeleteObject(hole);
+    if (IsWine()) {
+        CutOutWindowsAbove(shadow, s, ring);
+    }
     SetWindowRgn(shadow, ring, FALSE); // the system owns the region now
 }
 
-void CaptureAndShow(HWND shadow) {
-    Shadow* s = StateOf(shadow);
-    if (s == nullptr || !IsWindowVisible(s->target) || IsIconic(s->target)) {
+bool Showable(const Shadow& s) {
+    return IsWindowVisible(s.target) && !IsIconic(s.target);
+}
+
+// The system moves a window's owned windows, its shadow among them, above it as a group, and a
+// shadow can end up above a window that lies over its own: each goes back right above its window.
+void KeepShadowsOnTheirWindows() {
+    std::vector<HWND> misplaced;
+    for (auto& [hwnd, state] : Shadows()) {
+        if (IsWindowVisible(hwnd) && GetWindow(state->target, GW_HWNDPREV) != hwnd) {
+            misplaced.push_back(hwnd);
+        }
+    }
+    for (HWND hwnd : misplaced) {
+        if (Shadow* s = StateOf(hwnd)) {
+            Place(hwnd, *s, SWP_NOMOVE | SWP_NOSIZE);
+        }
+    }
+}
+
+// The windows above the shown shadows may have changed (Wine).
+void CutRingsAgain() {
+    if (!IsWine()) {
         return;
     }
-    ComposeFromScreen(*s);
-    SetRing(shadow, *s);
-    Place(shadow, *s, SWP_SHOWWINDOW);
-    InvalidateRect(shadow, nullptr, FALSE);
-    UpdateWindow(shadow);
-    s->current = true;
+    std::vector<HWND> shown;
+    for (auto& [hwnd, state] : Shadows()) {
+        if (state->current && IsWindowVisible(hwnd)) {
+            shown.push_back(hwnd);
+        }
+    }
+    for (HWND hwnd : shown) {
+        if (Shadow* s = StateOf(hwnd)) {
+            SetRing(hwnd, *s);
+            InvalidateRect(hwnd, nullptr, FALSE);
+        }
+    }
+}
+
+// Every shadow waiting for its copy takes it at once, while all of them are still hidden: Wine
+// puts a window's drawing on the screen only when its thread next handles a message, so a shadow
+// just shown is still black there and must not end up in another one's copy.
+void CaptureAllDue() {
+    std::vector<HWND> due;
+    for (auto& [hwnd, state] : Shadows()) {
+        if (state->pending) {
+            due.push_back(hwnd);
+            KillTimer(hwnd, kCaptureTimer);
+        }
+    }
+    for (HWND hwnd : due) {
+        if (Shadow* s = StateOf(hwnd); s != nullptr && Showable(*s)) {
+            ComposeFromScreen(*s);
+        }
+    }
+    for (HWND hwnd : due) {
+        Shadow* s = StateOf(hwnd);
+        if (s == nullptr) {
+            continue;
+        }
+        s->pending = false;
+        if (Showable(*s) && s->picture.get() != nullptr) {
+            Place(hwnd, *s, 0); // in its place first: the ring depends on what lies above
+            SetRing(hwnd, *s);
+            Place(hwnd, *s, SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE);
+            InvalidateRect(hwnd, nullptr, FALSE);
+            UpdateWindow(hwnd);
+            s->current = true;
+        }
+    }
+    KeepShadowsOnTheirWindows();
+    CutRingsAgain();
+}
+
+// Hides the shadow until it can copy the screen beneath again. Each new one puts off the copies
+// of all that wait, so that they are taken together once the windows beneath have repainted.
+void Recapture(HWND shadow) {
+    Shadow* s = StateOf(shadow);
+    if (s == nullptr) {
+        return;
+    }
+    ShowWindow(shadow, SW_HIDE);
+    s->current = false;
+    s->pending = true;
+    for (auto& [hwnd, state] : Shadows()) {
+        if (state->pending) {
+            SetTimer(hwnd, kCaptureTimer, kCaptureDelayMs, nullptr);
+        }
+    }
 }
 
 LRESULT ShadowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -190,8 +290,7 @@ LRESULT ShadowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 1;
     case WM_TIMER:
         if (wp == kCaptureTimer) {
-            KillTimer(hwnd, kCaptureTimer);
-            CaptureAndShow(hwnd);
+            CaptureAllDue();
         }
         return 0;
     case WM_PAINT: {
@@ -276,6 +375,82 @@ void Hide(HWND shadow) {
     ShowWindow(shadow, SW_HIDE);
     if (Shadow* s = StateOf(shadow)) {
         s->current = false;
+        s->pending = false;
+    }
+}
+
+HWND ShadowOf(HWND target) {
+    for (auto& [hwnd, state] : Shadows()) {
+        if (state->target == target) {
+            return hwnd;
+        }
+    }
+    return nullptr;
+}
+
+// Where a top-level window of the program last lay on the screen while visible, with its own
+// shadow: what a shadow's copy of the screen may hold of it.
+std::map<HWND, RECT>& Footprints() {
+    static std::map<HWND, RECT> footprints;
+    return footprints;
+}
+
+RECT FootprintNow(HWND hwnd) {
+    RECT r{};
+    if (!IsWindowVisible(hwnd) || IsIconic(hwnd)) {
+        return r;
+    }
+    GetWindowRect(hwnd, &r);
+    if (HWND own = ShadowOf(hwnd)) {
+        Shadow* s = StateOf(own);
+        if (s != nullptr && (IsWindowVisible(own) || s->pending)) {
+            UnionRect(&r, &r, &s->rect);
+        }
+    }
+    return r;
+}
+
+// Whether an area of the screen meets the part of the shadow that shows, the ring around its window.
+bool MeetsRing(const Shadow& s, const RECT& area) {
+    RECT in;
+    if (IsRectEmpty(&area) || !IntersectRect(&in, &s.rect, &area)) {
+        return false;
+    }
+    RECT hole = s.hole;
+    OffsetRect(&hole, s.rect.left, s.rect.top);
+    RECT covered;
+    return !IntersectRect(&covered, &in, &hole) || !EqualRect(&covered, &in);
+}
+
+bool IsAbove(HWND upper, HWND lower) {
+    for (HWND h = GetWindow(upper, GW_HWNDNEXT); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
+        if (h == lower) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A window of the program moved from `before` to `now` (either empty when it was or is hidden).
+// A shadow's copy holds what lay beneath when it was taken, the windows above it included, so
+// whatever the window uncovered is out of date there; where it arrives, only a window below the
+// shadow shows through it.
+void RecaptureAround(HWND changed, const RECT& before, const RECT& now) {
+    if (!IsWine() || EqualRect(&before, &now)) {
+        return;
+    }
+    std::vector<HWND> stale;
+    for (auto& [hwnd, state] : Shadows()) {
+        const Shadow& s = *state;
+        if (s.target == changed || !(s.current || s.pending) || !Showable(s)) {
+            continue;
+        }
+        if (MeetsRing(s, before) || (MeetsRing(s, now) && !IsAbove(changed, hwnd))) {
+            stale.push_back(hwnd);
+        }
+    }
+    for (HWND hwnd : stale) {
+        Recapture(hwnd);
     }
 }
 
@@ -312,13 +487,31 @@ void ShadowFollow(Skinned& w) {
     s->rect = rect;
     s->hole = {tr.left - rect.left, tr.top - rect.top, tr.right - rect.left, tr.bottom - rect.top};
     if (IsWine()) {
-        Hide(w.shadow);
-        SetTimer(w.shadow, kCaptureTimer, kCaptureDelayMs, nullptr);
+        Recapture(w.shadow);
     } else {
         ShowLayered(w.shadow, *s);
         Place(w.shadow, *s, SWP_SHOWWINDOW);
         s->current = true;
     }
+}
+
+void ShadowsSeeWindow(HWND changed) {
+    if ((GetWindowLongW(changed, GWL_STYLE) & WS_CHILD) != 0) {
+        return;
+    }
+    KeepShadowsOnTheirWindows();
+    CutRingsAgain();
+    RECT now = FootprintNow(changed), before{};
+    auto& footprints = Footprints();
+    if (auto it = footprints.find(changed); it != footprints.end()) {
+        before = it->second;
+    }
+    if (IsRectEmpty(&now)) {
+        footprints.erase(changed);
+    } else {
+        footprints[changed] = now;
+    }
+    RecaptureAround(changed, before, now);
 }
 
 void ShadowDestroy(Skinned& w) {
@@ -328,6 +521,13 @@ void ShadowDestroy(Skinned& w) {
         if (IsWindow(shadow)) {
             DestroyWindow(shadow);
         }
+    }
+    // A window that goes without being hidden first still leaves its place to whatever was beneath.
+    auto& footprints = Footprints();
+    if (auto it = footprints.find(w.hwnd); it != footprints.end()) {
+        RECT before = it->second, none{};
+        footprints.erase(it);
+        RecaptureAround(w.hwnd, before, none);
     }
 }
 
@@ -339,6 +539,7 @@ void ShadowDestroyAll() {
     for (HWND hwnd : all) {
         DestroyWindow(hwnd);
     }
+    Footprints().clear();
     UnregisterClassW(kShadowClass, Instance());
 }
 

@@ -644,6 +644,191 @@ TEST_F(Skins, SlidersTheShadowAndSaveAreOnAgainAtTheNextStart) {
     EXPECT_EQ(SendMessageW(ControlByOrder(w, kShadowBox), BM_GETCHECK, 0, 0), BST_CHECKED);
 }
 
+// What the program's shadows did to the screen, against the same screen with them hidden. Over a
+// shadow's ring each channel may only move towards the shadow's colour, black with the default
+// settings, and by at most the 60 % the strongest setting blends (for every ring stacked there);
+// a pixel no window of the program covers is the desktop and must not change at all. A ring stuck
+// black over a light face, or a stale copy of a window that has gone, breaks one or the other.
+// The X screen itself, as the user sees it (Wine's own copy of the screen follows Wine's idea of
+// the stacking order, which the X screen need not share), through a PPM file in the test's work
+// folder; empty when it cannot be read.
+ScreenCopy XScreen(const std::wstring& name) {
+    ScreenCopy copy;
+    wchar_t work[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(L"TRIGORA_TEST_WORK", work, MAX_PATH) == 0) {
+        return copy;
+    }
+    std::wstring unixPath = std::wstring(work) + L"/" + name + L".ppm";
+    if (!SaveScreenshot(unixPath)) {
+        return copy;
+    }
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    // ImageMagick writes 8 or 16 bits a channel (big-endian), as its build prefers.
+    const std::string header8 = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    const std::string header16 = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n65535\n";
+    const size_t pixels = static_cast<size_t>(w) * h;
+    std::vector<char> bytes;
+    size_t channel = 0, start = 0;
+    WaitUntil([&] {
+        bytes = ReadAll(L"Z:" + unixPath);
+        auto starts = [&](const std::string& header) {
+            return bytes.size() >= header.size() && std::string(bytes.data(), header.size()) == header;
+        };
+        channel = starts(header8) ? 1 : starts(header16) ? 2 : 0;
+        start = channel == 1 ? header8.size() : header16.size();
+        return channel != 0 && bytes.size() >= start + pixels * 3 * channel;
+    });
+    if (channel == 0 || bytes.size() < start + pixels * 3 * channel) {
+        return copy;
+    }
+    copy.area = {0, 0, w, h};
+    copy.pixels.resize(pixels);
+    const auto* px = reinterpret_cast<const unsigned char*>(bytes.data() + start);
+    for (size_t i = 0; i < pixels; ++i) {
+        const unsigned char* p = px + 3 * channel * i; // the high byte first
+        copy.pixels[i] = RGB(p[0], p[channel], p[2 * channel]);
+    }
+    return copy;
+}
+
+struct ShadowFault {
+    int shadows = 0; // shown
+    int count = 0;
+    std::string first;
+};
+ShadowFault ShadowFaults(DWORD pid, const wchar_t* shot) {
+    struct Layer {
+        RECT rect{};
+        RECT hole{}; // the shadow's own window: the ring leaves it out
+        bool shadow = false;
+    };
+    std::vector<Layer> layers; // top first
+    std::vector<HWND> shadows;
+    for (HWND h : TopLevelWindows(pid)) {
+        if (!IsWindowVisible(h)) {
+            continue;
+        }
+        Layer l;
+        GetWindowRect(h, &l.rect);
+        if (ClassName(h) == L"PelkShadow") {
+            l.shadow = true;
+            GetWindowRect(GetWindow(h, GW_OWNER), &l.hole);
+            shadows.push_back(h);
+        }
+        layers.push_back(l);
+    }
+    ShadowFault fault;
+    fault.shadows = static_cast<int>(shadows.size());
+    ScreenCopy shown = XScreen(shot);
+    for (HWND h : shadows) {
+        ShowWindow(h, SW_HIDE);
+    }
+    Sleep(800); // what the shadows covered repaints
+    ScreenCopy beneath = XScreen(std::wstring(shot) + L"-beneath");
+    for (HWND h : shadows) {
+        ShowWindow(h, SW_SHOWNA);
+    }
+    if (shown.pixels.empty() || beneath.pixels.empty()) {
+        fault.count = -1;
+        fault.first = "the screen could not be read";
+        return fault;
+    }
+    const RECT screen = shown.area;
+    for (int y = screen.top; y < screen.bottom; ++y) {
+        for (int x = screen.left; x < screen.right; ++x) {
+            POINT pt{x, y};
+            int rings = 0; // shadows over the pixel, down to the first window of the program
+            bool window = false;
+            for (const Layer& l : layers) {
+                if (PtInRect(&l.rect, pt) && !(l.shadow && PtInRect(&l.hole, pt))) {
+                    if (!l.shadow) {
+                        window = true;
+                        break;
+                    }
+                    ++rings;
+                }
+            }
+            if (window && rings == 0) {
+                continue; // the program's own drawing: not the shadows' business
+            }
+            double keep = std::pow(0.4, rings); // what the strongest shadows leave of the colour beneath
+            COLORREF s = shown.At(x, y), b = beneath.At(x, y);
+            bool ok = true;
+            for (int shift : {0, 8, 16}) {
+                int sc = (s >> shift) & 0xff, bc = (b >> shift) & 0xff;
+                ok = ok && (rings == 0 ? std::abs(sc - bc) <= 4 : sc <= bc + 4 && sc + 4 >= bc * keep);
+            }
+            if (!ok && fault.count++ == 0) {
+                fault.first = std::to_string(x) + "," + std::to_string(y) + " under " +
+                              std::to_string(rings) + " shadows: " + Describe(s) + ", beneath " + Describe(b);
+            }
+        }
+    }
+    return fault;
+}
+
+// With the shadow on, windows of the program opening, closing and crossing each other's shadows.
+TEST_F(Skins, TheShadowShowsWhatLiesBeneathAsWindowsComeAndGo) {
+    auto app = Start();
+    ASSERT_TRUE(app->Started());
+    HWND w = OpenSettings(*app); // the main window at the top left, its shadow across this one
+    ASSERT_NE(w, nullptr);
+    auto expectClean = [&](const wchar_t* shot, int shadows) {
+        app->Settle();
+        Sleep(800);
+        ShadowFault f = ShadowFaults(app->ProcessId(), shot);
+        EXPECT_EQ(f.shadows, shadows) << Utf8(shot);
+        EXPECT_EQ(f.count, 0) << Utf8(shot) << ": first at " << f.first;
+    };
+
+    // The shadow turned on: its notice opens over the settings window.
+    HWND box = ControlByOrder(w, kShadowBox);
+    RECT b{};
+    GetWindowRect(box, &b);
+    ASSERT_TRUE(ClickAt({b.left + 8, (b.top + b.bottom) / 2}));
+    HWND notice = MessageBoxOf(app->ProcessId(), L"温馨提示");
+    ASSERT_NE(notice, nullptr);
+    expectClean(L"shadow-notice-open", 3);
+    DismissBox(notice);
+    expectClean(L"shadow-notice-closed", 2);
+
+    // The settings window closes where it lay under the main window's shadow.
+    PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(w); }));
+    expectClean(L"shadow-settings-closed", 1);
+
+    // The settings window again, moved down so that the notices, which open in the middle of the
+    // screen, lie across its top edge; the shadow turned off and on again.
+    w = OpenSettings(*app);
+    ASSERT_NE(w, nullptr);
+    RECT s{};
+    GetWindowRect(w, &s);
+    SetWindowPos(w, nullptr, s.left, GetSystemMetrics(SM_CYSCREEN) / 2 - 20, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    expectClean(L"shadow-settings-lowered", 2);
+    box = ControlByOrder(w, kShadowBox);
+    const struct {
+        const wchar_t* says;
+        int open, closed; // shadows shown with the notice open and after it
+    } turns[] = {{L"系统已经成功取消窗体阴影！", 0, 0}, {L"系统已经成功设置窗体阴影！", 3, 2}};
+    for (const auto& turn : turns) {
+        const wchar_t* says = turn.says;
+        GetWindowRect(box, &b);
+        ASSERT_TRUE(ClickAt({b.left + 8, (b.top + b.bottom) / 2}));
+        notice = MessageBoxOf(app->ProcessId(), L"温馨提示");
+        ASSERT_NE(notice, nullptr);
+        EXPECT_NE(BoxText(notice).find(says), std::wstring::npos) << Utf8(BoxText(notice));
+        RECT n{};
+        GetWindowRect(notice, &n);
+        GetWindowRect(w, &s);
+        EXPECT_TRUE(n.top < s.top && n.bottom > s.top) << "the notice lies across the top edge";
+        expectClean(turn.open != 0 ? L"shadow-on-notice-across-top" : L"shadow-off-notice-across-top",
+                    turn.open);
+        DismissBox(notice);
+        expectClean(turn.open != 0 ? L"shadow-on-notice-closed" : L"shadow-off-notice-closed", turn.closed);
+    }
+}
+
 bool HasModule(DWORD pid, const wchar_t* name) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
     if (snapshot == INVALID_HANDLE_VALUE) {
