@@ -2,6 +2,7 @@
 #include "about/description_window.h"
 #include "calc/main_window.h"
 #include "shell/app.h"
+#include "shell/startup_trace.h"
 #include "skins/skin_look.h"
 #include "skins/skin_settings_window.h"
 
@@ -13,9 +14,21 @@ const trigora::WindowTable* const kTables[] = {
     &trigora::SkinSettingsWindow,
 };
 
+// The loader calls this once the libraries the program imports are loaded and initialised, before
+// the C and C++ runtime starts: the first moment any code of ours runs.
+void NTAPI LibrariesLoaded(PVOID, DWORD reason, PVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        trigora::startup::Mark("process started, imported libraries loaded");
+    }
+}
+
+// Between the runtime's own callbacks (.CRT$XLA ... .CRT$XLZ, in name order).
+__attribute__((section(".CRT$XLY"), used)) PIMAGE_TLS_CALLBACK gLibrariesLoaded = LibrariesLoaded;
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    trigora::startup::Mark("C and C++ runtime started");
     trigora::Program program;
     program.mainWindow = &trigora::MainWindow;
     program.tables = kTables;

@@ -7,6 +7,7 @@
 
 #include "engine.h"
 #include "skin_reader.h"
+#include "trace.h"
 
 namespace {
 
@@ -86,7 +87,15 @@ int __stdcall SkinH_Attach() {
             SayRefused("cannot be read");
             return 0;
         }
-        auto result = trigora::skin::ReadSkinFile(bytes);
+        pelk::TraceMark("engine: skin file read");
+        auto expanded = trigora::skin::ExpandSkinFile(bytes);
+        if (!expanded.error.empty()) {
+            SayRefused(expanded.error);
+            return 0;
+        }
+        pelk::TraceMark("engine: skin expanded (LZMA)");
+        auto result = trigora::skin::ParseSkin(expanded.content);
+        pelk::TraceMark("engine: skin parsed");
         if (!result.skin) {
             SayRefused(result.error); // the windows keep the look they have
             return 0;
