@@ -292,6 +292,11 @@ void AttachSkin(trigora::skin::Skin skin) {
 
 void AdjustHsv(int hue, int saturation, int brightness) {
     Engine& e = TheEngine();
+    // Start-up gives the saved values right after the attach, most often the ones in force (no
+    // change at all): recolouring the skin and remaking its bitmaps would give the same look.
+    if (e.look != nullptr && hue == e.hue && saturation == e.saturation && brightness == e.brightness) {
+        return;
+    }
     e.hue = hue;
     e.saturation = saturation;
     e.brightness = brightness;
