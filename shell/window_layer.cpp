@@ -85,6 +85,7 @@ struct Window::Control {
     // by the program), which the field goes back to when a browse is not confirmed.
     bool dropped = false;
     int confirmed = -1;
+    HWND parent = nullptr; // the window or the group box that holds it
 };
 
 struct Window::Resources {
@@ -614,6 +615,7 @@ class WindowLayer {
     static LRESULT Handle(Window& w, UINT msg, WPARAM wp, LPARAM lp);
     static void CreateControls(Window& w);
     static void CreateTooltip(Window& w);
+    static bool ChildrenInTableOrder(const Window& w);
     static LRESULT OnTooltipNotify(Window& w, NMHDR& hdr);
     static LRESULT EditMessage(Window& w, Window::Control& c, UINT msg, WPARAM wp, LPARAM lp);
     static Window::Control* ControlByHandle(Window& w, HWND h);
@@ -818,6 +820,7 @@ void WindowLayer::CreateControls(Window& w) {
                 FatalError(std::string("无法创建控件 ") + e.name);
             }
             ++created;
+            c->parent = parent;
             SetWindowSubclass(c->hwnd, ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(&w));
             Font font = fonts::Gui;
             switch (e.kind) {
@@ -921,8 +924,12 @@ void WindowLayer::CreateControls(Window& w) {
     }
     startup::Mark("controls created, fonts and contents set");
     // Earlier in the table lies on top: put each at the bottom of its siblings in table order.
-    for (auto& c : w.controls_) {
-        SetWindowPos(c->hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+    // A window created after its siblings goes below them, so creating in table order mostly
+    // leaves them so already, and moving each of them would only cost time.
+    if (!ChildrenInTableOrder(w)) {
+        for (auto& c : w.controls_) {
+            SetWindowPos(c->hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+        }
     }
     for (auto& c : w.controls_) {
         if (c->entry.visible) {
@@ -932,6 +939,32 @@ void WindowLayer::CreateControls(Window& w) {
     startup::Mark("controls stacked and shown");
     CreateTooltip(w);
     startup::Mark("tooltip made");
+}
+
+// Whether the controls of every container lie from the top down in table order.
+bool WindowLayer::ChildrenInTableOrder(const Window& w) {
+    std::vector<HWND> parents{w.hwnd_};
+    for (const auto& c : w.controls_) {
+        if (c->entry.kind == ControlKind::GroupBox) {
+            parents.push_back(c->hwnd);
+        }
+    }
+    for (HWND parent : parents) {
+        HWND next = GetWindow(parent, GW_CHILD);
+        for (const auto& c : w.controls_) {
+            if (c->parent != parent) {
+                continue;
+            }
+            if (next != c->hwnd) {
+                return false;
+            }
+            next = GetWindow(next, GW_HWNDNEXT);
+        }
+        if (next != nullptr) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void WindowLayer::CreateTooltip(Window& w) {
