@@ -729,6 +729,19 @@ HWND FindSettingsWindow(const Trigora& app, HWND description) {
 
 constexpr int kManySwitches = 1000;
 
+// A skin picked as a user picks it: the list dropped, an item chosen in it, the list closed. Only
+// such a confirmed pick puts a skin in force.
+void Pick(HWND list, int listId, int skin) {
+    HWND parent = GetParent(list);
+    const auto notify = [&](int code) {
+        SendMessageW(parent, WM_COMMAND, MAKEWPARAM(listId, code), reinterpret_cast<LPARAM>(list));
+    };
+    notify(CBN_DROPDOWN);
+    SendMessageW(list, CB_SETCURSEL, skin, 0);
+    notify(CBN_SELENDOK);
+    notify(CBN_CLOSEUP);
+}
+
 void Switch() {
     // The reference for memory: notepad just started, in the same run.
     Usage notepad;
@@ -792,9 +805,7 @@ void Switch() {
     for (int round = 0; round < kRounds; ++round) {
         for (int skin = 0; skin < 29; ++skin) {
             double t0 = Seconds();
-            SendMessageW(list, CB_SETCURSEL, skin, 0);
-            SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(listId, CBN_SELENDOK),
-                         reinterpret_cast<LPARAM>(list));
+            Pick(list, listId, skin);
             stuck += WaitRepainted(tops, all) ? 0 : 1;
             bySkin[skin].push_back(Seconds() - t0);
             everySwitch.push_back(Seconds() - t0);
@@ -821,8 +832,7 @@ void Switch() {
     const Usage afterAllRounds = UsageOf(app);
     // On to a thousand switches, each waited for until every window has repainted.
     for (int n = kRounds * 29; n < kManySwitches; ++n) {
-        SendMessageW(list, CB_SETCURSEL, n % 29, 0);
-        SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(listId, CBN_SELENDOK), reinterpret_cast<LPARAM>(list));
+        Pick(list, listId, n % 29);
         stuck += WaitRepainted(tops, all) ? 0 : 1;
     }
     const Usage afterMany = UsageOf(app);
