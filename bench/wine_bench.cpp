@@ -82,6 +82,18 @@ void SaveSkin(bool any, DWORD skin = 0) {
 
 // ---- Start-up ---------------------------------------------------------------------------------
 
+long long Ticks() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+double TicksPerSecond() {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart);
+}
+
 struct Found {
     DWORD pid;
     const wchar_t* cls;
@@ -101,27 +113,37 @@ BOOL CALLBACK FindVisible(HWND hwnd, LPARAM lp) {
     return TRUE;
 }
 
-// Seconds from CreateProcess to its main window visible and the program idle (a sent message
-// answered); the process is ended afterwards. Negative when it did not get there.
-double StartOnce(const std::wstring& exe, const wchar_t* cls, const wchar_t* caption, HWND* mainOut = nullptr,
-                 PROCESS_INFORMATION* keep = nullptr) {
+// One start: the counter's ticks just before CreateProcess and when the main window was seen
+// visible with the program idle (a sent message answered); end stays 0 when it did not get there.
+struct Start {
+    long long begin = 0;
+    long long end = 0;
+    double Seconds() const { return end == 0 ? -1 : static_cast<double>(end - begin) / TicksPerSecond(); }
+};
+
+// Starts a program and waits for its main window; the process is ended afterwards unless `keep`
+// takes it. `beforeEnd` runs while it still lives (to collect what it writes once idle).
+template <typename BeforeEnd>
+Start StartOnce(const std::wstring& exe, const wchar_t* cls, const wchar_t* caption, HWND* mainOut,
+                PROCESS_INFORMATION* keep, BeforeEnd beforeEnd) {
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    const double t0 = Seconds();
+    Start start;
+    start.begin = Ticks();
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                         &pi)) {
-        return -1;
+        return start;
     }
     Found f{pi.dwProcessId, cls, caption, nullptr};
-    double elapsed = -1;
-    while (Seconds() - t0 < 30) {
+    const long long giveUp = start.begin + static_cast<long long>(30 * TicksPerSecond());
+    while (Ticks() < giveUp) {
         EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&f));
         if (f.hwnd != nullptr) {
             DWORD_PTR r = 0;
             SendMessageTimeoutW(f.hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &r);
-            elapsed = Seconds() - t0;
+            start.end = Ticks();
             break;
         }
         Sleep(1);
@@ -131,33 +153,266 @@ double StartOnce(const std::wstring& exe, const wchar_t* cls, const wchar_t* cap
         if (mainOut != nullptr) {
             *mainOut = f.hwnd;
         }
-        return elapsed;
+        return start;
     }
+    beforeEnd();
     TerminateProcess(pi.hProcess, 0);
     WaitForSingleObject(pi.hProcess, 10000);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
     Sleep(200); // let the tray and the desktop forget the window
-    return elapsed;
+    return start;
+}
+
+double StartOnce(const std::wstring& exe, const wchar_t* cls, const wchar_t* caption, HWND* mainOut = nullptr,
+                 PROCESS_INFORMATION* keep = nullptr) {
+    return StartOnce(exe, cls, caption, mainOut, keep, [] {}).Seconds();
+}
+
+// What Trigora's start-up trace holds: its steps in the order they ended, and the recurring parts.
+struct Trace {
+    std::vector<std::pair<std::string, long long>> marks; // name, ticks
+    std::vector<std::pair<std::string, long long>> parts; // name, ticks summed
+    std::vector<std::pair<std::string, int>> calls;
+};
+
+std::wstring TracePath() {
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    return std::wstring(folder) + L"trigora-startup.txt";
+}
+
+// Waits for the trace the program writes a moment after its first idle; empty after 5 s.
+Trace ReadTrace(const std::wstring& path) {
+    Trace t;
+    const DWORD start = GetTickCount();
+    while (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - start > 5000) {
+            return t;
+        }
+        Sleep(10);
+    }
+    FILE* f = _wfopen(path.c_str(), L"rb");
+    if (f == nullptr) {
+        return t;
+    }
+    char line[256];
+    while (std::fgets(line, sizeof line, f) != nullptr) {
+        std::string l(line);
+        while (!l.empty() && (l.back() == '\n' || l.back() == '\r')) {
+            l.pop_back();
+        }
+        std::vector<std::string> fields;
+        for (size_t at = 0;;) {
+            size_t tab = l.find('\t', at);
+            fields.push_back(l.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
+            if (tab == std::string::npos) {
+                break;
+            }
+            at = tab + 1;
+        }
+        if (fields[0] == "mark" && fields.size() == 3) {
+            t.marks.emplace_back(fields[1], std::atoll(fields[2].c_str()));
+        } else if (fields[0] == "part" && fields.size() == 4) {
+            t.parts.emplace_back(fields[1], std::atoll(fields[2].c_str()));
+            t.calls.emplace_back(fields[1], std::atoi(fields[3].c_str()));
+        }
+    }
+    std::fclose(f);
+    // The engine's stamps come after the program's in the file; in time they lie among them.
+    std::stable_sort(t.marks.begin(), t.marks.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+    // A step that comes again (the engine redraws once for the skin and once for its colours) is
+    // told apart by its rank.
+    std::vector<std::string> seen;
+    for (auto& [name, ticks] : t.marks) {
+        int n = static_cast<int>(std::count(seen.begin(), seen.end(), name));
+        seen.push_back(name);
+        if (n > 0) {
+            name += " (" + std::to_string(n + 1) + ")";
+        }
+    }
+    return t;
+}
+
+// The steps of every start of one kind: each step's time since the step before it, in ms.
+struct Breakdown {
+    std::vector<std::string> order;                   // step names in the order they happen
+    std::vector<std::vector<double>> steps;           // per step, one duration per start
+    std::vector<std::string> partOrder;
+    std::vector<std::vector<double>> parts;           // per part, its sum per start
+    std::vector<std::vector<double>> partCalls;
+    std::vector<double> toAnswer;                     // last stamp to the answer the bench saw
+    int traced = 0;
+
+    static size_t Slot(std::vector<std::string>& names, std::vector<std::vector<double>>& values,
+                       const std::string& name, size_t after) {
+        auto it = std::find(names.begin(), names.end(), name);
+        if (it != names.end()) {
+            return static_cast<size_t>(it - names.begin());
+        }
+        size_t at = std::min(after, names.size());
+        names.insert(names.begin() + static_cast<std::ptrdiff_t>(at), name);
+        values.insert(values.begin() + static_cast<std::ptrdiff_t>(at), std::vector<double>());
+        return at;
+    }
+
+    void Add(const Start& start, const Trace& t) {
+        if (t.marks.empty() || start.end == 0) {
+            return;
+        }
+        ++traced;
+        const double ms = 1e3 / TicksPerSecond();
+        long long before = start.begin;
+        size_t after = 0;
+        for (const auto& [name, ticks] : t.marks) {
+            size_t i = Slot(order, steps, name, after);
+            steps[i].push_back(static_cast<double>(ticks - before) * ms);
+            before = ticks;
+            after = i + 1;
+        }
+        toAnswer.push_back(static_cast<double>(start.end - before) * ms);
+        for (size_t p = 0; p < t.parts.size(); ++p) {
+            auto it = std::find(partOrder.begin(), partOrder.end(), t.parts[p].first);
+            size_t i = static_cast<size_t>(it - partOrder.begin());
+            if (it == partOrder.end()) {
+                partOrder.push_back(t.parts[p].first);
+                parts.emplace_back();
+                partCalls.emplace_back();
+            }
+            parts[i].push_back(static_cast<double>(t.parts[p].second) * ms);
+            partCalls[i].push_back(t.calls[p].second);
+        }
+    }
+};
+
+std::string Cell(const std::vector<std::string>& names, const std::vector<std::vector<double>>& values,
+                 const std::string& name, const char* format = "%.2f") {
+    auto it = std::find(names.begin(), names.end(), name);
+    if (it == names.end() || values[static_cast<size_t>(it - names.begin())].empty()) {
+        return "-";
+    }
+    char b[32];
+    std::snprintf(b, sizeof b, format, Median(values[static_cast<size_t>(it - names.begin())]));
+    return b;
+}
+
+void PrintBreakdown(const std::vector<std::pair<const char*, const Breakdown*>>& kinds, double notepadMs) {
+    // Every step of every kind, in the order they happen.
+    std::vector<std::string> order;
+    for (const auto& [label, b] : kinds) {
+        size_t after = 0;
+        for (const std::string& name : b->order) {
+            auto it = std::find(order.begin(), order.end(), name);
+            if (it == order.end()) {
+                order.insert(order.begin() + static_cast<std::ptrdiff_t>(std::min(after, order.size())), name);
+                after = std::min(after, order.size() - 1) + 1;
+            } else {
+                after = static_cast<size_t>(it - order.begin()) + 1;
+            }
+        }
+    }
+    std::printf("\n| start-up step (each from the end of the one above), median of the starts, ms |");
+    for (const auto& [label, b] : kinds) {
+        std::printf(" %s |", label);
+    }
+    std::printf("\n|---|");
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        std::printf("---:|");
+    }
+    std::printf("\n| bench: CreateProcess called | 0 |");
+    for (size_t i = 1; i < kinds.size(); ++i) {
+        std::printf(" 0 |");
+    }
+    std::printf("\n");
+    for (const std::string& name : order) {
+        std::printf("| %s |", name.c_str());
+        for (const auto& [label, b] : kinds) {
+            std::printf(" %s |", Cell(b->order, b->steps, name).c_str());
+        }
+        std::printf("\n");
+    }
+    std::printf("| bench: window seen visible, a sent message answered |");
+    for (const auto& [label, b] : kinds) {
+        std::printf(" %.2f |", Median(b->toAnswer));
+    }
+    std::printf("\n| sum of the medians above |");
+    for (const auto& [label, b] : kinds) {
+        double sum = Median(b->toAnswer);
+        for (const auto& v : b->steps) {
+            sum += v.empty() ? 0 : Median(v);
+        }
+        std::printf(" %.1f |", sum);
+    }
+    std::printf("\n| notepad.exe, the whole start (same run) |");
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        std::printf(" %.1f |", notepadMs);
+    }
+    std::printf("\n| starts traced |");
+    for (const auto& [label, b] : kinds) {
+        std::printf(" %d |", b->traced);
+    }
+    std::printf("\n\n| recurring part of start-up, summed over its calls, median ms (calls) |");
+    for (const auto& [label, b] : kinds) {
+        std::printf(" %s |", label);
+    }
+    std::printf("\n|---|");
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        std::printf("---:|");
+    }
+    std::printf("\n");
+    std::vector<std::string> parts;
+    for (const auto& [label, b] : kinds) {
+        for (const std::string& name : b->partOrder) {
+            if (std::find(parts.begin(), parts.end(), name) == parts.end()) {
+                parts.push_back(name);
+            }
+        }
+    }
+    std::sort(parts.begin(), parts.end());
+    for (const std::string& name : parts) {
+        std::printf("| %s |", name.c_str());
+        for (const auto& [label, b] : kinds) {
+            std::printf(" %s (%s) |", Cell(b->partOrder, b->parts, name).c_str(),
+                        Cell(b->partOrder, b->partCalls, name, "%.0f").c_str());
+        }
+        std::printf("\n");
+    }
+    std::printf("\n");
 }
 
 void Startup() {
     const std::wstring notepad = L"C:\\windows\\system32\\notepad.exe";
     const std::wstring trigora = TrigoraExe();
+    // Trigora keeps stamps of its start-up in memory and writes them here a moment after its first
+    // idle, only because this variable asks for them; notepad ignores it.
+    const std::wstring tracePath = TracePath();
+    SetEnvironmentVariableW(L"TRIGORA_STARTUP_TRACE", tracePath.c_str());
+    Trace trace;
+    const auto traced = [&] { trace = ReadTrace(tracePath); };
+    const auto startTraced = [&](Breakdown* into) {
+        DeleteFileW(tracePath.c_str());
+        Start s = StartOnce(trigora, L"TrigoraWindow", L"Trigora1.0", nullptr, nullptr, traced);
+        into->Add(s, trace);
+        return s.Seconds();
+    };
     // One start each to write the engine's files and fill the file cache; not counted.
+    Breakdown warmUp;
     SaveSkin(false);
     StartOnce(notepad, L"Notepad", nullptr);
-    StartOnce(trigora, L"TrigoraWindow", L"Trigora1.0");
+    startTraced(&warmUp);
     std::vector<double> np, noSkin, silver, byDefault;
+    Breakdown noSkinSteps, byDefaultSteps, silverSteps;
     for (int i = 0; i < 15; ++i) {
         np.push_back(StartOnce(notepad, L"Notepad", nullptr));
         SaveSkin(true, kNoSkin);
-        noSkin.push_back(StartOnce(trigora, L"TrigoraWindow", L"Trigora1.0"));
+        noSkin.push_back(startTraced(&noSkinSteps));
         SaveSkin(false);
-        byDefault.push_back(StartOnce(trigora, L"TrigoraWindow", L"Trigora1.0"));
+        byDefault.push_back(startTraced(&byDefaultSteps));
         SaveSkin(true, kSilverWhite);
-        silver.push_back(StartOnce(trigora, L"TrigoraWindow", L"Trigora1.0"));
+        silver.push_back(startTraced(&silverSteps));
     }
+    SetEnvironmentVariableW(L"TRIGORA_STARTUP_TRACE", nullptr);
+    DeleteFileW(tracePath.c_str());
     SaveSkin(false);
     for (auto* v : {&np, &noSkin, &byDefault, &silver}) {
         if (std::find_if(v->begin(), v->end(), [](double t) { return t < 0; }) != v->end()) {
@@ -184,7 +439,7 @@ void Startup() {
                     *std::min_element(r.v.begin(), r.v.end()) * 1e3,
                     *std::max_element(r.v.begin(), r.v.end()) * 1e3);
     }
-    std::printf("\n");
+    PrintBreakdown({{"no skin", &noSkinSteps}, {"MSN", &byDefaultSteps}, {"银白", &silverSteps}}, ref);
 }
 
 // ---- Keystrokes -------------------------------------------------------------------------------
@@ -279,8 +534,8 @@ std::string ReadWhole(const std::wstring& path) {
     return out;
 }
 
-// /proc/N/status of the Unix process that runs Trigora.exe in this prefix; empty when not found.
-std::string UnixStatusOfTrigora() {
+// /proc/N/status of the Unix process that runs the program in this prefix; empty when not found.
+std::string UnixStatusOf(const char* program) {
     wchar_t prefix[MAX_PATH] = {};
     if (GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH) == 0) {
         return {};
@@ -298,7 +553,7 @@ std::string UnixStatusOfTrigora() {
         }
         const std::wstring dir = std::wstring(L"Z:\\proc\\") + d.cFileName;
         const std::string cmdline = ReadWhole(dir + L"\\cmdline");
-        if (cmdline.find("Trigora.exe") == std::string::npos) {
+        if (cmdline.find(program) == std::string::npos) {
             continue;
         }
         const std::string environment = ReadWhole(dir + L"\\environ");
@@ -332,6 +587,20 @@ struct Usage {
 bool g_gdiTable = false;
 bool g_underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 
+Usage MemoryOf(HANDLE process, const char* program) {
+    Usage u;
+    PROCESS_MEMORY_COUNTERS_EX pmc{};
+    pmc.cb = sizeof pmc;
+    if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof pmc)) {
+        u.workingSetKiB = static_cast<long>(pmc.WorkingSetSize >> 10);
+        u.privateKiB = pmc.PrivateUsage != 0 ? static_cast<long>(pmc.PrivateUsage >> 10) : -1;
+    }
+    if (g_underWine) {
+        u.privateKiB = StatusKiB(UnixStatusOf(program), "RssAnon");
+    }
+    return u;
+}
+
 Usage UsageOf(const Trigora& app) {
     Usage u;
     PROCESS_MEMORY_COUNTERS_EX pmc{};
@@ -345,7 +614,7 @@ Usage UsageOf(const Trigora& app) {
         u.user = static_cast<long>(GetGuiResources(app.Process(), GR_USEROBJECTS));
         return u;
     }
-    u.privateKiB = StatusKiB(UnixStatusOfTrigora(), "RssAnon");
+    u.privateKiB = StatusKiB(UnixStatusOf("Trigora.exe"), "RssAnon");
     if (g_gdiTable) {
         u.gdi = GdiTableCount(app.Process());
     }
@@ -458,7 +727,35 @@ HWND FindSettingsWindow(const Trigora& app, HWND description) {
     return found;
 }
 
+constexpr int kManySwitches = 1000;
+
+// A skin picked as a user picks it: the list dropped, an item chosen in it, the list closed. Only
+// such a confirmed pick puts a skin in force.
+void Pick(HWND list, int listId, int skin) {
+    HWND parent = GetParent(list);
+    const auto notify = [&](int code) {
+        SendMessageW(parent, WM_COMMAND, MAKEWPARAM(listId, code), reinterpret_cast<LPARAM>(list));
+    };
+    notify(CBN_DROPDOWN);
+    SendMessageW(list, CB_SETCURSEL, skin, 0);
+    notify(CBN_SELENDOK);
+    notify(CBN_CLOSEUP);
+}
+
 void Switch() {
+    // The reference for memory: notepad just started, in the same run.
+    Usage notepad;
+    {
+        PROCESS_INFORMATION np{};
+        HWND npMain = nullptr;
+        if (StartOnce(L"C:\\windows\\system32\\notepad.exe", L"Notepad", nullptr, &npMain, &np) >= 0) {
+            notepad = MemoryOf(np.hProcess, "notepad.exe");
+        }
+        TerminateProcess(np.hProcess, 0);
+        WaitForSingleObject(np.hProcess, 10000);
+        CloseHandle(np.hProcess);
+        CloseHandle(np.hThread);
+    }
     SaveSkin(false);
     Trigora app;
     if (!app.Started()) {
@@ -508,9 +805,7 @@ void Switch() {
     for (int round = 0; round < kRounds; ++round) {
         for (int skin = 0; skin < 29; ++skin) {
             double t0 = Seconds();
-            SendMessageW(list, CB_SETCURSEL, skin, 0);
-            SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(listId, CBN_SELENDOK),
-                         reinterpret_cast<LPARAM>(list));
+            Pick(list, listId, skin);
             stuck += WaitRepainted(tops, all) ? 0 : 1;
             bySkin[skin].push_back(Seconds() - t0);
             everySwitch.push_back(Seconds() - t0);
@@ -535,6 +830,12 @@ void Switch() {
         }
     }
     const Usage afterAllRounds = UsageOf(app);
+    // On to a thousand switches, each waited for until every window has repainted.
+    for (int n = kRounds * 29; n < kManySwitches; ++n) {
+        Pick(list, listId, n % 29);
+        stuck += WaitRepainted(tops, all) ? 0 : 1;
+    }
+    const Usage afterMany = UsageOf(app);
     if (stuck > 0) {
         std::printf("skin switch: %d times a window still had something to paint after 10 s\n", stuck);
     }
@@ -568,9 +869,27 @@ void Switch() {
     UsageRow("after start (MSN)", atStart);
     UsageRow("after 29 skin switches (3 windows open)", afterFirstRound);
     UsageRow("after 145 skin switches", afterAllRounds);
+    UsageRow("after 1,000 skin switches", afterMany);
     UsageRow("then after 10,000 keystrokes", afterKeys);
     UsageRow("then after 20,000 keystrokes", afterMoreKeys);
+    UsageRow("notepad.exe after start (reference)", notepad);
     std::printf("\n");
+    const auto memory = [&](const char* what, long ours, long reference) {
+        if (ours < 0 || reference <= 0) {
+            std::printf("S|%s: not measured here|n/a|-|-\n", what);
+            return;
+        }
+        std::printf("S|%s|%ld|%ld (notepad after start)|%.2f\n", what, ours, reference,
+                    static_cast<double>(ours) / static_cast<double>(reference));
+    };
+    memory("Working set KiB, after start (MSN)", atStart.workingSetKiB, notepad.workingSetKiB);
+    memory("Working set KiB, after 1,000 skin switches (3 windows open)", afterMany.workingSetKiB,
+           notepad.workingSetKiB);
+    memory(g_underWine ? "Private KiB (resident anonymous), after start (MSN)" : "Private KiB, after start (MSN)",
+           atStart.privateKiB, notepad.privateKiB);
+    memory(g_underWine ? "Private KiB (resident anonymous), after 1,000 skin switches"
+                       : "Private KiB, after 1,000 skin switches",
+           afterMany.privateKiB, notepad.privateKiB);
     // A count that grows from the first round to the last is a leak.
     const auto growth = [](const std::string& what, long before, long after) {
         if (before < 0 || after < 0) {

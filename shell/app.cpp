@@ -2,6 +2,7 @@
 #include "shell/app.h"
 
 #include "shell/handles.h"
+#include "shell/startup_trace.h"
 #include "shell/text.h"
 #include "shell/window_layer.h"
 
@@ -243,7 +244,15 @@ void RunEventLoop() {
     }
     s.loopEntered = true;
     MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    for (;;) {
+        // Traced only: nothing posted, no input, nothing left to paint (sent messages are
+        // handled by the look itself).
+        if (startup::Starting() && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            startup::FirstIdle();
+        }
+        if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
+            break;
+        }
         if (HandleEscape(msg) || HandleEnter(msg)) {
             continue;
         }
@@ -340,6 +349,7 @@ int RunProgram(const Program& program) {
         ShellState& s = Shell();
         // 1. Program folder as the working directory, the hidden application window, the tables.
         InitialiseShell();
+        startup::Mark("shell: working folder, application window");
         s.tables = program.tables;
         if (program.mainWindow == nullptr) {
             FatalError("无法读取窗口表");
@@ -350,6 +360,7 @@ int RunProgram(const Program& program) {
                 FatalError("无法读取窗口表：" + problem);
             }
         }
+        startup::Mark("window tables checked");
         // 2. The floating-point unit.
         ResetFloatingPoint();
         // 3. The one exit routine.
@@ -361,6 +372,7 @@ int RunProgram(const Program& program) {
         if (program.secondInit != nullptr) {
             program.secondInit();
         }
+        startup::Mark("initialisation routines done");
         // 5. The main window.
         if (!LoadWindow(*program.mainWindow, nullptr, false)) {
             FatalError("无法建立主窗口");

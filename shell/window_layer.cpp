@@ -3,6 +3,7 @@
 
 #include "shell/app.h"
 #include "shell/handles.h"
+#include "shell/startup_trace.h"
 #include "shell/text.h"
 #include "shell/tray.h"
 
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace trigora {
 
@@ -83,6 +85,7 @@ struct Window::Control {
     // by the program), which the field goes back to when a browse is not confirmed.
     bool dropped = false;
     int confirmed = -1;
+    HWND parent = nullptr; // the window or the group box that holds it
 };
 
 struct Window::Resources {
@@ -101,6 +104,7 @@ struct Window::Resources {
                 return owned.Get();
             }
         }
+        startup::Part part("fonts made");
         HFONT h = CreateFontW(-font.height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
                               font.underline ? TRUE : FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
@@ -604,12 +608,14 @@ class WindowLayer {
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK LabelProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    static const char* PaintName(Window& w, HWND control);
 
   private:
     static LRESULT LabelMessage(HWND, UINT, WPARAM, LPARAM);
     static LRESULT Handle(Window& w, UINT msg, WPARAM wp, LPARAM lp);
     static void CreateControls(Window& w);
     static void CreateTooltip(Window& w);
+    static bool ChildrenInTableOrder(const Window& w);
     static LRESULT OnTooltipNotify(Window& w, NMHDR& hdr);
     static LRESULT EditMessage(Window& w, Window::Control& c, UINT msg, WPARAM wp, LPARAM lp);
     static Window::Control* ControlByHandle(Window& w, HWND h);
@@ -624,6 +630,61 @@ class WindowLayer {
     static bool RequestClose(Window& w);
 };
 
+
+// Painting while starting, summed by what is painted: what the first show costs, kind by kind.
+class PaintPart {
+  public:
+    PaintPart(Window& w, HWND control, UINT msg) {
+        // Only the outermost: a control's paint erases its background inside it.
+        if (startup::Starting() && !painting && (msg == WM_PAINT || msg == WM_NCPAINT || msg == WM_ERASEBKGND)) {
+            painting = true;
+            part_.emplace(WindowLayer::PaintName(w, control));
+        }
+    }
+    ~PaintPart() {
+        if (part_) {
+            part_.reset();
+            painting = false;
+        }
+    }
+    PaintPart(const PaintPart&) = delete;
+    PaintPart& operator=(const PaintPart&) = delete;
+
+  private:
+    static inline bool painting = false;
+    std::optional<startup::Part> part_;
+};
+
+// The names of the parts by kind of control: made (CreateWindowEx) and painted.
+static const char* KindPart(ControlKind kind, bool paint) {
+    switch (kind) {
+    case ControlKind::Edit:
+        return paint ? "paint: edit boxes" : "create: edit boxes";
+    case ControlKind::Label:
+        return paint ? "paint: labels" : "create: labels";
+    case ControlKind::GroupBox:
+        return paint ? "paint: group boxes" : "create: group boxes";
+    case ControlKind::PushButton:
+        return paint ? "paint: push buttons" : "create: push buttons";
+    case ControlKind::CheckBox:
+        return paint ? "paint: check boxes" : "create: check boxes";
+    case ControlKind::ComboBox:
+        return paint ? "paint: combo boxes" : "create: combo boxes";
+    case ControlKind::Slider:
+        return paint ? "paint: sliders" : "create: sliders";
+    case ControlKind::StatusBar:
+        return paint ? "paint: status bars" : "create: status bars";
+    }
+    return paint ? "paint: other windows" : "create: other windows";
+}
+
+const char* WindowLayer::PaintName(Window& w, HWND control) {
+    const Window::Control* c = control != nullptr ? ControlByHandle(w, control) : nullptr;
+    if (c == nullptr) {
+        return control == nullptr ? "paint: main window's own messages" : "paint: other windows";
+    }
+    return KindPart(c->entry.kind, true);
+}
 
 bool WindowLayer::Alive(const Window* w) {
     for (const auto& live : LiveWindows()) {
@@ -666,6 +727,7 @@ void WindowLayer::RegisterClasses() {
 
 Window* WindowLayer::Build(const WindowTable& table, HWND owner) {
     RegisterClasses();
+    startup::Mark("window classes registered, common controls");
     const WindowRecord& r = table.window;
     auto owned = std::unique_ptr<Window>(new Window(table));
     Window* w = owned.get();
@@ -683,6 +745,7 @@ Window* WindowLayer::Build(const WindowTable& table, HWND owner) {
         std::erase_if(LiveWindows(), [w](const auto& p) { return p.get() == w; });
         return nullptr;
     }
+    startup::Mark("main window created");
     if (!r.movable) {
         DeleteMenu(GetSystemMenu(hwnd, FALSE), SC_MOVE, MF_BYCOMMAND);
     }
@@ -719,6 +782,7 @@ Window* WindowLayer::Build(const WindowTable& table, HWND owner) {
     if (w->res_->menuBar) {
         SetMenu(hwnd, w->res_->menuBar.Get());
     }
+    startup::Mark("window icon, menus, brush");
     CreateControls(*w);
     return w;
 }
@@ -748,6 +812,7 @@ void WindowLayer::CreateControls(Window& w) {
             }
             Creation k = CreationOf(e);
             std::wstring text = Wide(e.kind == ControlKind::Edit ? std::string_view{} : std::string_view{e.text});
+            startup::Part part(KindPart(e.kind, false));
             c->hwnd = CreateWindowExW(k.ex, k.className, text.c_str(), k.style, e.rect.left, e.rect.top, e.rect.width,
                                       k.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + c->index)),
                                       ProgramInstance(), nullptr);
@@ -755,6 +820,7 @@ void WindowLayer::CreateControls(Window& w) {
                 FatalError(std::string("无法创建控件 ") + e.name);
             }
             ++created;
+            c->parent = parent;
             SetWindowSubclass(c->hwnd, ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(&w));
             Font font = fonts::Gui;
             switch (e.kind) {
@@ -856,16 +922,49 @@ void WindowLayer::CreateControls(Window& w) {
     if (created < entries.size()) {
         FatalError("窗口表中的控件容器无效");
     }
+    startup::Mark("controls created, fonts and contents set");
     // Earlier in the table lies on top: put each at the bottom of its siblings in table order.
-    for (auto& c : w.controls_) {
-        SetWindowPos(c->hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+    // A window created after its siblings goes below them, so creating in table order mostly
+    // leaves them so already, and moving each of them would only cost time.
+    if (!ChildrenInTableOrder(w)) {
+        for (auto& c : w.controls_) {
+            SetWindowPos(c->hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+        }
     }
     for (auto& c : w.controls_) {
         if (c->entry.visible) {
             ShowWindow(c->hwnd, SW_SHOWNA);
         }
     }
+    startup::Mark("controls stacked and shown");
     CreateTooltip(w);
+    startup::Mark("tooltip made");
+}
+
+// Whether the controls of every container lie from the top down in table order.
+bool WindowLayer::ChildrenInTableOrder(const Window& w) {
+    std::vector<HWND> parents{w.hwnd_};
+    for (const auto& c : w.controls_) {
+        if (c->entry.kind == ControlKind::GroupBox) {
+            parents.push_back(c->hwnd);
+        }
+    }
+    for (HWND parent : parents) {
+        HWND next = GetWindow(parent, GW_CHILD);
+        for (const auto& c : w.controls_) {
+            if (c->parent != parent) {
+                continue;
+            }
+            if (next != c->hwnd) {
+                return false;
+            }
+            next = GetWindow(next, GW_HWNDNEXT);
+        }
+        if (next != nullptr) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void WindowLayer::CreateTooltip(Window& w) {
@@ -962,6 +1061,7 @@ void WindowLayer::DeliverStart(Window& w) {
     if (ev.created != nullptr) {
         Dispatch([&] { ev.created(w); });
     }
+    startup::Mark("created operation (the tray icon)");
     if (!Alive(&w)) {
         return;
     }
@@ -983,8 +1083,11 @@ void WindowLayer::DeliverStart(Window& w) {
     } else if (w.table_.window.placement == Placement::Maximised) {
         show = SW_SHOWMAXIMIZED;
     }
+    startup::Mark("position and size operations");
     ShowWindow(w.hwnd_, show);
+    startup::Mark("window shown");
     UpdateWindow(w.hwnd_);
+    startup::Mark("first paint");
 }
 
 void WindowLayer::DisableOthersFor(Window& w) {
@@ -1216,6 +1319,7 @@ void WindowLayer::OnNcDestroy(Window& w) {
 
 LRESULT WindowLayer::Handle(Window& w, UINT msg, WPARAM wp, LPARAM lp) {
     const WindowEvents& ev = w.table_.window.events;
+    PaintPart paint(w, nullptr, msg);
     bool quiet = w.building_ || w.silent_;
     switch (msg) {
     case WM_COMMAND:
@@ -1388,6 +1492,7 @@ LRESULT WindowLayer::EditMessage(Window&, Window::Control& c, UINT msg, WPARAM w
 LRESULT CALLBACK WindowLayer::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
     return Guarded([&]() -> LRESULT {
         auto* w = reinterpret_cast<Window*>(ref);
+        PaintPart paint(*w, hwnd, msg);
         switch (msg) {
         case WM_PAINT:
         case WM_SETFOCUS:

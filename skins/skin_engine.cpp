@@ -5,6 +5,7 @@
 #include "resources/resource_ids.h"
 #include "shell/app.h"
 #include "shell/handles.h"
+#include "shell/startup_trace.h"
 #include "shell/text.h"
 
 #include <windows.h>
@@ -40,9 +41,13 @@ FARPROC Bound(DeclaredFunction& f) {
     if (f.address != nullptr) {
         return f.address;
     }
+    bool first = LoadedLibraries().empty();
     HMODULE module = gEnginePath.empty() ? nullptr : LoadLibraryW(gEnginePath.c_str());
     if (module == nullptr) {
         FatalError("无法载入动态链接库 " + Gbk(f.library) + "，函数 " + f.name + " 不能调用");
+    }
+    if (first) {
+        startup::Mark("engine library loaded");
     }
     // The shell unloads it at exit; each binding holds its own reference.
     LoadedLibraries().emplace_back(module);

@@ -1,12 +1,15 @@
 // The five exports of Pelk.dll: the skin file beside the library, then the engine behind it.
 #include <windows.h>
 
+#include <ntsecapi.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "engine.h"
 #include "skin_reader.h"
+#include "trace.h"
 
 namespace {
 
@@ -62,6 +65,25 @@ int Clamp(int v, int lo, int hi) {
 
 } // namespace
 
+extern "C" void* __stack_chk_guard; // the stack protector's canary, in its runtime library
+
+namespace {
+
+// The canary, drawn from the system's random source before the library's runtime starts. The
+// runtime leaves a canary that is already set alone; its own way to one opens a cryptographic
+// provider, which Wine loads and sets up at every start. Nothing that checks the canary runs yet.
+__attribute__((no_stack_protector)) void NTAPI SeedStackGuard(PVOID, DWORD reason, PVOID) {
+    if (reason == DLL_PROCESS_ATTACH && __stack_chk_guard == nullptr) {
+        RtlGenRandom(&__stack_chk_guard, sizeof __stack_chk_guard);
+    }
+}
+
+// Between the runtime's own callbacks (.CRT$XLA ... .CRT$XLZ, in name order), which the loader
+// calls before the library's entry point.
+__attribute__((section(".CRT$XLY"), used)) PIMAGE_TLS_CALLBACK gSeedStackGuard = SeedStackGuard;
+
+} // namespace
+
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
@@ -86,7 +108,15 @@ int __stdcall SkinH_Attach() {
             SayRefused("cannot be read");
             return 0;
         }
-        auto result = trigora::skin::ReadSkinFile(bytes);
+        pelk::TraceMark("engine: skin file read");
+        auto expanded = trigora::skin::ExpandSkinFile(bytes);
+        if (!expanded.error.empty()) {
+            SayRefused(expanded.error);
+            return 0;
+        }
+        pelk::TraceMark("engine: skin expanded (LZMA)");
+        auto result = trigora::skin::ParseSkin(expanded.content);
+        pelk::TraceMark("engine: skin parsed");
         if (!result.skin) {
             SayRefused(result.error); // the windows keep the look they have
             return 0;

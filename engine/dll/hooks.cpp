@@ -9,6 +9,7 @@
 #include "engine.h"
 #include "skin_contrast.h"
 #include "skin_hsv.h"
+#include "trace.h"
 
 namespace pelk {
 namespace {
@@ -252,8 +253,16 @@ void RedrawAll() {
 // colour close to what it is drawn on, so the texts are brought back to a readable contrast.
 trigora::skin::Skin AdjustedSkin(const Engine& e) {
     trigora::skin::Skin skin = trigora::skin::AdjustSkinHsv(*e.base, e.hue, e.saturation, e.brightness);
+    TraceMark("engine: skin recoloured (HSV)");
     trigora::skin::KeepTextReadable(skin);
+    TraceMark("engine: texts made readable");
     return skin;
+}
+
+std::unique_ptr<Look> MakeLook(const Engine& e) {
+    auto look = std::make_unique<Look>(AdjustedSkin(e));
+    TraceMark("engine: brushes, fonts and bitmaps made");
+    return look;
 }
 
 // Replaces the look in force; the old one is released only after every window has repainted.
@@ -263,8 +272,9 @@ void Relook() {
         return;
     }
     std::unique_ptr<Look> old = std::move(e.look);
-    e.look = std::make_unique<Look>(AdjustedSkin(e));
+    e.look = MakeLook(e);
     RedrawAll();
+    TraceMark("engine: every window redrawn");
 }
 
 } // namespace
@@ -279,9 +289,11 @@ void AttachSkin(trigora::skin::Skin skin) {
     if (e.hook == nullptr) {
         e.thread = GetCurrentThreadId();
         e.hook = SetWindowsHookExW(WH_CBT, &CbtProc, nullptr, e.thread);
-        e.look = std::make_unique<Look>(AdjustedSkin(e));
+        e.look = MakeLook(e);
         EnumThreadWindows(e.thread, &SubclassTopLevel, 0);
+        TraceMark("engine: hooked, windows subclassed");
         RedrawAll();
+        TraceMark("engine: every window redrawn");
         return;
     }
     Relook();
@@ -289,6 +301,11 @@ void AttachSkin(trigora::skin::Skin skin) {
 
 void AdjustHsv(int hue, int saturation, int brightness) {
     Engine& e = TheEngine();
+    // Start-up gives the saved values right after the attach, most often the ones in force (no
+    // change at all): recolouring the skin and remaking its bitmaps would give the same look.
+    if (e.look != nullptr && hue == e.hue && saturation == e.saturation && brightness == e.brightness) {
+        return;
+    }
     e.hue = hue;
     e.saturation = saturation;
     e.brightness = brightness;

@@ -73,6 +73,49 @@ TEST(LoadingRule, AWindowDestroyedByItsCreatedOperationIsNeverShown) {
     EXPECT_EQ(OpenInstance(kSelfDestroying), nullptr);
 }
 
+// ---- Stacking ----
+
+// Earlier in the table lies on top among the controls of one container, whether the table names
+// a group box before what it holds (all created in table order) or after it (its controls can
+// only be made once it exists).
+constexpr ControlEntry kBoxFirst[] = {
+    {.name = "分组框1", .kind = ControlKind::GroupBox, .rect = {5, 5, 150, 80}},
+    {.name = "标签1", .kind = ControlKind::Label, .container = "分组框1", .rect = {5, 15, 60, 20}},
+    {.name = "编辑框1", .kind = ControlKind::Edit, .container = "分组框1", .rect = {5, 40, 60, 20}},
+    {.name = "按钮1", .kind = ControlKind::PushButton, .rect = {5, 90, 60, 20}},
+};
+constexpr ControlEntry kBoxLast[] = {
+    {.name = "标签1", .kind = ControlKind::Label, .container = "分组框1", .rect = {5, 15, 60, 20}},
+    {.name = "按钮1", .kind = ControlKind::PushButton, .rect = {5, 90, 60, 20}},
+    {.name = "分组框1", .kind = ControlKind::GroupBox, .rect = {5, 5, 150, 80}},
+    {.name = "编辑框1", .kind = ControlKind::Edit, .container = "分组框1", .rect = {5, 40, 60, 20}},
+};
+const WindowTable kStackedBoxFirst{{.caption = "box first", .outer = kSmall}, kBoxFirst, {}};
+const WindowTable kStackedBoxLast{{.caption = "box last", .outer = kSmall}, kBoxLast, {}};
+
+std::vector<HWND> ChildrenTopDown(HWND parent) {
+    std::vector<HWND> out;
+    for (HWND h = GetWindow(parent, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
+        out.push_back(h);
+    }
+    return out;
+}
+
+TEST(Stacking, TheControlsOfEachContainerLieInTableOrderFromTheTopDown) {
+    for (const WindowTable* table : {&kStackedBoxFirst, &kStackedBoxLast}) {
+        ASSERT_TRUE(LoadWindow(*table));
+        Window* w = OpenInstance(*table);
+        ASSERT_NE(w, nullptr);
+        std::vector<HWND> inWindow, inBox;
+        for (const ControlEntry& e : table->controls) {
+            (e.container == nullptr ? inWindow : inBox).push_back(w->ControlHandle(e.name));
+        }
+        EXPECT_EQ(ChildrenTopDown(w->Handle()), inWindow) << table->window.caption;
+        EXPECT_EQ(ChildrenTopDown(w->ControlHandle("分组框1")), inBox) << table->window.caption;
+        DestroyWindow(w->Handle());
+    }
+}
+
 // ---- Nested content changed ----
 
 void OnFirstChanged(Window& w) {
