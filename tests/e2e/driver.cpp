@@ -122,20 +122,32 @@ std::wstring PerUserFolder() {
     return std::wstring(local) + L"\\Trigora";
 }
 
-HWND MessageBoxOf(DWORD processId, DWORD waitMs) {
-    HWND box = nullptr;
+namespace {
+
+HWND VisibleTopLevelOfClass(DWORD processId, const wchar_t* className, DWORD waitMs) {
+    HWND found = nullptr;
     WaitUntil(
         [&] {
             for (HWND h : TopLevelWindows(processId)) {
-                if (IsWindowVisible(h) && ClassName(h) == L"#32770") {
-                    box = h;
+                if (IsWindowVisible(h) && ClassName(h) == className) {
+                    found = h;
                     return true;
                 }
             }
             return false;
         },
         waitMs);
-    return box;
+    return found;
+}
+
+} // namespace
+
+HWND MessageBoxOf(DWORD processId, DWORD waitMs) {
+    return VisibleTopLevelOfClass(processId, L"#32770", waitMs);
+}
+
+HWND DroppedListOf(DWORD processId, DWORD waitMs) {
+    return VisibleTopLevelOfClass(processId, L"ComboLBox", waitMs);
 }
 
 std::wstring BuildFolder() {

@@ -134,6 +134,9 @@ std::wstring PerUserFolder();
 // A visible message box of the process, waited for; nullptr when none shows in time.
 HWND MessageBoxOf(DWORD processId, DWORD waitMs = 5000);
 
+// The dropped list of a drop-down box of the process, waited for; nullptr when none shows in time.
+HWND DroppedListOf(DWORD processId, DWORD waitMs = 5000);
+
 // Leaves a registry key readable (and deletable) by everyone but writable by no one.
 bool CloseKeyToWriting(HKEY key);
 

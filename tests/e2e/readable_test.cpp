@@ -230,16 +230,7 @@ TEST_F(Readable, EveryTextOfTheMainAndSettingsWindowsStandsOutUnderEverySkin) {
         // The drop-down list: its selected item and another.
         HWND list = ControlByOrder(settings, kSkinList);
         SendMessageW(list, CB_SHOWDROPDOWN, TRUE, 0);
-        HWND dropped = nullptr;
-        WaitUntil([&] {
-            for (HWND h : TopLevelWindows(app.ProcessId())) {
-                if (IsWindowVisible(h) && ClassName(h) == L"ComboLBox") {
-                    dropped = h;
-                    return true;
-                }
-            }
-            return false;
-        });
+        HWND dropped = DroppedListOf(app.ProcessId());
         ASSERT_NE(dropped, nullptr) << "the list did not drop down";
         app.Settle();
         Sleep(300);

@@ -220,16 +220,7 @@ class Skins : public ::testing::Test {
         HWND list = ControlByOrder(settings, kList);
         SetForegroundWindow(settings);
         SendMessageW(list, CB_SHOWDROPDOWN, TRUE, 0);
-        HWND dropped = nullptr;
-        WaitUntil([&] {
-            for (HWND h : TopLevelWindows(app.ProcessId())) {
-                if (IsWindowVisible(h) && ClassName(h) == L"ComboLBox") {
-                    dropped = h;
-                    return true;
-                }
-            }
-            return false;
-        });
+        HWND dropped = DroppedListOf(app.ProcessId());
         ASSERT_NE(dropped, nullptr) << "the list did not drop down";
         SendMessageW(dropped, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
         int top = static_cast<int>(SendMessageW(dropped, LB_GETTOPINDEX, 0, 0));
@@ -469,16 +460,7 @@ TEST_F(Skins, OnlyAConfirmedPickPutsASkinOn) {
         app->Settle();
     };
     auto droppedList = [&] {
-        HWND dropped = nullptr;
-        WaitUntil([&] {
-            for (HWND h : TopLevelWindows(app->ProcessId())) {
-                if (IsWindowVisible(h) && ClassName(h) == L"ComboLBox") {
-                    dropped = h;
-                    return true;
-                }
-            }
-            return false;
-        });
+        HWND dropped = DroppedListOf(app->ProcessId());
         return dropped;
     };
     ASSERT_TRUE(inForce(0));
