@@ -124,12 +124,13 @@ std::wstring PerUserFolder() {
 
 namespace {
 
-HWND VisibleTopLevelOfClass(DWORD processId, const wchar_t* className, DWORD waitMs) {
+// The first visible top-level window of the process that `matches`, waited for.
+template <typename Match> HWND VisibleTopLevel(DWORD processId, Match matches, DWORD waitMs) {
     HWND found = nullptr;
     WaitUntil(
         [&] {
             for (HWND h : TopLevelWindows(processId)) {
-                if (IsWindowVisible(h) && ClassName(h) == className) {
+                if (IsWindowVisible(h) && matches(h)) {
                     found = h;
                     return true;
                 }
@@ -140,10 +141,20 @@ HWND VisibleTopLevelOfClass(DWORD processId, const wchar_t* className, DWORD wai
     return found;
 }
 
+HWND VisibleTopLevelOfClass(DWORD processId, const wchar_t* className, DWORD waitMs) {
+    return VisibleTopLevel(
+        processId, [&](HWND h) { return ClassName(h) == className; }, waitMs);
+}
+
 } // namespace
 
 HWND MessageBoxOf(DWORD processId, DWORD waitMs) {
     return VisibleTopLevelOfClass(processId, L"#32770", waitMs);
+}
+
+HWND MessageBoxOf(DWORD processId, const std::wstring& caption, DWORD waitMs) {
+    return VisibleTopLevel(
+        processId, [&](HWND h) { return ClassName(h) == L"#32770" && Text(h) == caption; }, waitMs);
 }
 
 HWND DroppedListOf(DWORD processId, DWORD waitMs) {
@@ -306,19 +317,8 @@ std::vector<HWND> TopLevelWindows(DWORD processId) {
 }
 
 HWND FindTopLevel(DWORD processId, const std::wstring& caption, DWORD waitMs) {
-    HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND h : TopLevelWindows(processId)) {
-                if (IsWindowVisible(h) && Text(h) == caption) {
-                    found = h;
-                    return true;
-                }
-            }
-            return false;
-        },
-        waitMs);
-    return found;
+    return VisibleTopLevel(
+        processId, [&](HWND h) { return Text(h) == caption; }, waitMs);
 }
 
 namespace {

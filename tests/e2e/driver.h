@@ -133,6 +133,8 @@ std::wstring PerUserFolder();
 
 // A visible message box of the process, waited for; nullptr when none shows in time.
 HWND MessageBoxOf(DWORD processId, DWORD waitMs = 5000);
+// The same, with that caption.
+HWND MessageBoxOf(DWORD processId, const std::wstring& caption, DWORD waitMs = 5000);
 
 // The dropped list of a drop-down box of the process, waited for; nullptr when none shows in time.
 HWND DroppedListOf(DWORD processId, DWORD waitMs = 5000);

@@ -98,21 +98,16 @@ POINT CaptionPoint(HWND w) {
     return {r.left + (r.right - r.left) * 3 / 5, r.top + 10};
 }
 
-// A message box of the program: the top-level dialog with that caption.
-HWND MessageBoxOf(DWORD pid, const wchar_t* caption, DWORD waitMs = 5000) {
-    HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND h : TopLevelWindows(pid)) {
-                if (IsWindowVisible(h) && ClassName(h) == L"#32770" && Text(h) == caption) {
-                    found = h;
-                    return true;
-                }
-            }
-            return false;
-        },
-        waitMs);
-    return found;
+// A real click on the settings window's shadow check box, as a user turns it; the notice it
+// brings up, or nullptr when none shows.
+HWND ClickShadowBox(DWORD pid, HWND settings) {
+    RECT b{};
+    GetWindowRect(ControlByOrder(settings, kShadowBox), &b);
+    if (!ClickAt({b.left + 8, (b.top + b.bottom) / 2})) {
+        ADD_FAILURE() << "the pointer could not reach the shadow box";
+        return nullptr;
+    }
+    return MessageBoxOf(pid, L"温馨提示");
 }
 
 // The texts of a dialog's children, joined: what the box says.
@@ -562,10 +557,7 @@ TEST_F(Skins, SlidersTheShadowAndSaveAreOnAgainAtTheNextStart) {
         }
         COLORREF plainDesk = ScreenPixel(outside);
         HWND box = ControlByOrder(w, kShadowBox);
-        RECT b{};
-        GetWindowRect(box, &b);
-        ASSERT_TRUE(ClickAt({b.left + 8, (b.top + b.bottom) / 2}));
-        HWND notice = MessageBoxOf(app->ProcessId(), L"温馨提示");
+        HWND notice = ClickShadowBox(app->ProcessId(), w);
         ASSERT_NE(notice, nullptr);
         Shot(L"shadow-notice");
         EXPECT_NE(BoxText(notice).find(L"系统已经成功设置窗体阴影！"), std::wstring::npos)
@@ -764,11 +756,7 @@ TEST_F(Skins, TheShadowShowsWhatLiesBeneathAsWindowsComeAndGo) {
     };
 
     // The shadow turned on: its notice opens over the settings window.
-    HWND box = ControlByOrder(w, kShadowBox);
-    RECT b{};
-    GetWindowRect(box, &b);
-    ASSERT_TRUE(ClickAt({b.left + 8, (b.top + b.bottom) / 2}));
-    HWND notice = MessageBoxOf(app->ProcessId(), L"温馨提示");
+    HWND notice = ClickShadowBox(app->ProcessId(), w);
     ASSERT_NE(notice, nullptr);
     expectClean(L"shadow-notice-open", 3);
     DismissBox(notice);
@@ -788,16 +776,13 @@ TEST_F(Skins, TheShadowShowsWhatLiesBeneathAsWindowsComeAndGo) {
     SetWindowPos(w, nullptr, s.left, GetSystemMetrics(SM_CYSCREEN) / 2 - 20, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     expectClean(L"shadow-settings-lowered", 2);
-    box = ControlByOrder(w, kShadowBox);
     const struct {
         const wchar_t* says;
         int open, closed; // shadows shown with the notice open and after it
     } turns[] = {{L"系统已经成功取消窗体阴影！", 0, 0}, {L"系统已经成功设置窗体阴影！", 3, 2}};
     for (const auto& turn : turns) {
         const wchar_t* says = turn.says;
-        GetWindowRect(box, &b);
-        ASSERT_TRUE(ClickAt({b.left + 8, (b.top + b.bottom) / 2}));
-        notice = MessageBoxOf(app->ProcessId(), L"温馨提示");
+        notice = ClickShadowBox(app->ProcessId(), w);
         ASSERT_NE(notice, nullptr);
         EXPECT_NE(BoxText(notice).find(says), std::wstring::npos) << Utf8(BoxText(notice));
         RECT n{};
